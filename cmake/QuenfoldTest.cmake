@@ -1,0 +1,24 @@
+# GoogleTest from Debian's source package, built with the same toolchain.
+set(QF_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${QF_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+include(GoogleTest)
+
+# qf_add_test(NAME SOURCES ... [LIBS ...] [RESOURCES file.rc ...] [TIMEOUT s])
+# One test program: its GoogleTest cases become ctest tests, run through Wine.
+function(qf_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;RESOURCES" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES} ${T_RESOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 90
+    PROPERTIES TIMEOUT ${T_TIMEOUT}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()

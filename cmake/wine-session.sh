@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Brings up, once, everything a Wine session needs; called under the prefix lock by wine-run.sh
+# with its streams on /dev/null. Safe to call again: each step checks first.
+set -u
+disp="${DISPLAY#:}"
+disp="${disp%%.*}"
+if ! [ -e "/tmp/.X11-unix/X$disp" ] && command -v Xvfb >/dev/null; then
+  setsid Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
+fi
+
+if [ ! -f "$WINEPREFIX/.qf-ready" ]; then
+  rm -rf "$WINEPREFIX"
+  "$QF_WINE" wineboot -i
+  "$QF_WINESERVER" -w
+  "$QF_WINE" regedit /S "$QF_HERE/wine-prefix.reg"
+  "$QF_WINESERVER" -w
+  fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  mkdir -p "$fonts"
+  for f in /usr/share/wine/fonts/marlett.ttf /usr/share/fonts/truetype/wqy/wqy-microhei.ttc; do
+    [ -f "$f" ] && cp -f "$f" "$fonts/"
+  done
+  touch "$WINEPREFIX/.qf-ready"
+fi
+
+# A persistent server, and a hidden window that keeps the virtual desktop alive between programs.
+setsid "$QF_WINESERVER" -p </dev/null >/dev/null 2>&1
+if [ -f "$QF_KEEPER" ] && ! pgrep -f "qf-wine-keeper.exe" >/dev/null; then
+  setsid "$QF_WINE" "$QF_KEEPER" </dev/null >/dev/null 2>&1 &
+  sleep 0.5
+fi
+exit 0

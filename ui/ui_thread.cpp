@@ -1,0 +1,61 @@
+#include "ui/ui_thread.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "win/app_messages.h"
+
+namespace qf {
+namespace {
+
+std::atomic<HWND> gCallWindow{nullptr};
+std::atomic<DWORD> gUiThreadId{0};
+
+LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP_UI_CALL) {
+        try {
+            (*reinterpret_cast<const std::function<void()>*>(lParam))();
+        } catch (...) {
+            // A failing call must not tear down the UI thread; the caller sees no result.
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void BindUiThread()
+{
+    static const wchar_t kClass[] = L"QuenfoldUiCall";
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CallWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClass;
+    RegisterClassW(&wc);  // fails harmlessly when already registered
+    HWND old = gCallWindow.exchange(nullptr);
+    if (old && gUiThreadId.load() == GetCurrentThreadId())
+        DestroyWindow(old);
+    gUiThreadId = GetCurrentThreadId();
+    gCallWindow = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+}
+
+bool IsUiThread()
+{
+    const DWORD id = gUiThreadId.load();
+    return id == 0 || id == GetCurrentThreadId();
+}
+
+void RunOnUiThread(const std::function<void()>& call)
+{
+    HWND window = gCallWindow.load();
+    if (!window || IsUiThread()) {
+        call();
+        return;
+    }
+    SendMessageW(window, WM_APP_UI_CALL, 0, reinterpret_cast<LPARAM>(&call));
+}
+
+}  // namespace qf
