@@ -12,6 +12,10 @@ namespace qf {
 HWND CreateLogBox(HWND parent, int controlId, const RECT& bounds);
 HWND LogBox();
 
+// For the parent's WM_CTLCOLORSTATIC when lParam is LogBox(): sets red text on black in
+// `dc` and returns the (stock) black brush for the background.
+HBRUSH LogBoxColours(HDC dc);
+
 // Appends one whole line at the very end; callable from any thread, which waits until the
 // line is in.
 void AppendLog(const std::wstring& label, const std::wstring& message);

@@ -1,0 +1,9 @@
+# The message box, the text prompt and the log box.
+add_library(qf_log_dialogs STATIC
+  dialogs.cpp dialogs.h dialog_ids.h
+  log_panel.cpp log_panel.h)
+target_link_libraries(qf_log_dialogs PUBLIC qf_ui_thread comctl32)
+
+# Resources in a static library never reach the program: whoever links qf_log_dialogs also
+# compiles this script (the program's own script #includes it).
+set(QF_DIALOGS_RC ${CMAKE_CURRENT_SOURCE_DIR}/dialogs.rc CACHE INTERNAL "")
