@@ -6,15 +6,9 @@
 
 #include <string>
 
-namespace qf {
+#include "dirset/list_rules.h"
 
-constexpr int MaxDirectoryRows = 6;
-constexpr int kColumnId = 0;
-constexpr int kColumnKind = 1;
-constexpr int kColumnPath = 2;
-constexpr int kColumnRemark = 3;
-inline constexpr wchar_t kTargetKindText[] = L"目标目录";
-inline constexpr wchar_t kSourceKindText[] = L"源目录";
+namespace qf {
 
 // Non-owning view of the list control: the window that created it destroys it.
 class DirectoryListView {

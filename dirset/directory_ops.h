@@ -2,6 +2,9 @@
 // The commands of the directory list's pop-up menus and the right-click handler that offers them.
 #include <windows.h>
 
+#include <functional>
+#include <string>
+
 namespace qf {
 
 // Menu command ids; they reach the owner window as WM_COMMAND after the menu has closed.
@@ -23,5 +26,16 @@ void ShowDirectoryMenu(HWND owner);
 
 // Runs the operation of a menu command id; false when the id is not one of the above.
 bool RunDirectoryCommand(int commandId);
+
+// The dialogs the operations open. A member left empty means the real dialog: PickFolder with
+// its defaults, AskText titled "提示", ShowMessageBox with OK alone.
+struct DirectoryDialogs {
+    std::function<std::wstring()> pickFolder;
+    std::function<bool(const std::wstring& prompt, std::wstring& remark)> askRemark;
+    std::function<int(const std::wstring& text)> notify;
+};
+
+// Lets tests answer the dialogs; DirectoryDialogs{} brings the real ones back.
+void SetDirectoryDialogsForTesting(const DirectoryDialogs& dialogs);
 
 }  // namespace qf
