@@ -1,0 +1,20 @@
+# The settings file 配置.ini: the INI text codec, the file's bytes, and the save and load.
+add_library(qf_settings_core STATIC
+  ini_text.cpp ini_text.h
+  settings_layout.cpp settings_layout.h
+  settings_io.cpp settings_io.h
+  settings_reader.cpp settings_reader.h
+  settings_path.cpp settings_file.h)
+target_link_libraries(qf_settings_core PUBLIC qf_win)
+
+qf_add_test(ini_text_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/ini_text_test.cpp
+  LIBS qf_settings_core
+  TIMEOUT 60)
+
+# The save and load against the directory list, once the list's library is there.
+if(TARGET qf_dirlist)
+  add_library(qf_settings STATIC settings_file.cpp settings_file.h)
+  target_link_libraries(qf_settings PUBLIC qf_settings_core qf_win qf_ui_thread qf_sync_state
+    qf_dirlist qf_log_dialogs)
+endif()

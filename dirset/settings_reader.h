@@ -1,0 +1,27 @@
+#pragma once
+// ProfileReader: the object the settings loader reads the file through. It holds no state;
+// each call reads the file as it is now.
+//
+//   IniDocument doc = reader.Open(path);   // one read, then any number of lookups
+#include <string>
+#include <string_view>
+
+#include "dirset/ini_text.h"
+
+namespace qf {
+
+class ProfileReader {
+public:
+    // The file's sections; none when it is missing, unreadable or empty.
+    IniDocument Open(const std::wstring& file) const;
+
+    size_t CountSections(const std::wstring& file) const;
+    std::wstring ReadValue(const std::wstring& file, std::wstring_view section, std::wstring_view key,
+                           std::wstring_view defaultText = {}) const;
+};
+
+// The process-wide reader between CreateProfileReader and ReleaseProfileReader; a reader of
+// its own for a caller outside that span (it holds no state, so any will do).
+const ProfileReader& CurrentProfileReader();
+
+}  // namespace qf
