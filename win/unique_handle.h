@@ -7,6 +7,7 @@
 //   if (!file) return false;          // INVALID_HANDLE_VALUE counts as empty
 //   ReadFile(file.get(), ...);
 #include <windows.h>
+#include <bcrypt.h>
 #include <shlobj.h>
 #include <utility>
 
@@ -83,11 +84,24 @@ struct GdiObjectTraits {
     static void Close(Type o) noexcept { DeleteObject(o); }
 };
 
+struct HashAlgorithmTraits {  // BCryptOpenAlgorithmProvider; link bcrypt
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type a) noexcept { BCryptCloseAlgorithmProvider(a, 0); }
+};
+struct HashObjectTraits {  // BCryptCreateHash; link bcrypt
+    using Type = BCRYPT_HASH_HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { BCryptDestroyHash(h); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using ItemList = UniqueHandle<ItemListTraits>;
 using MenuHandle = UniqueHandle<MenuTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
+using HashAlgorithm = UniqueHandle<HashAlgorithmTraits>;
+using HashObject = UniqueHandle<HashObjectTraits>;
 
 }  // namespace qf

@@ -1,0 +1,36 @@
+#pragma once
+// Reads one file's content in large sequential blocks, the way the digest sees it: opened for
+// reading with other readers allowed but no writers, so the content cannot change while it is
+// read. A file that cannot be opened, or whose read fails part-way, counts as empty content.
+#include "win/unique_handle.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace qf {
+
+// Large enough that reads are few and sequential, small enough that two blocks (one per side
+// of a pair) stay a few MiB whatever the file sizes.
+constexpr std::size_t kContentBlockSize = 1024 * 1024;
+
+class ContentReader {
+public:
+    explicit ContentReader(const std::wstring& path);
+
+    // Fills up to `capacity` bytes; 0 once the content has ended or the file failed.
+    std::size_t Read(unsigned char* buffer, std::size_t capacity);
+    bool Ended() const { return ended_; }
+    // True when the file could not be opened or read: its content counts as empty.
+    bool Failed() const { return failed_; }
+
+private:
+    FileHandle file_;
+    bool ended_ = false;
+    bool failed_ = false;
+};
+
+// A block buffer, or null when memory is short (the caller then treats content as unreadable).
+std::unique_ptr<unsigned char[]> NewContentBlock();
+
+}  // namespace qf

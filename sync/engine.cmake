@@ -1,0 +1,18 @@
+# The synchronisation engine: the directory pass and the file digest.
+add_library(qf_engine STATIC
+  content_reader.cpp content_reader.h
+  directory_listing.cpp directory_listing.h
+  directory_pass.cpp directory_pass.h
+  file_digest.cpp file_digest.h
+  long_path.cpp long_path.h
+  md5_hasher.cpp md5_hasher.h
+  pair_digest.cpp pair_digest.h
+  pass_decision.cpp pass_decision.h
+  pump_messages.cpp scheduler.h
+  safe_copy.cpp safe_copy.h)
+target_link_libraries(qf_engine PUBLIC qf_win bcrypt user32)
+
+set(QF_ENGINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.cpp ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.h)
+qf_add_test(engine_digest_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/digest_test.cpp ${QF_ENGINE_TEST_SUPPORT}
+  LIBS qf_engine TIMEOUT 300)

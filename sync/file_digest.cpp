@@ -1,0 +1,46 @@
+#include "sync/file_digest.h"
+
+#include "sync/content_reader.h"
+#include "sync/md5_hasher.h"
+
+namespace qf {
+
+std::wstring HashToHex(const std::vector<unsigned char>& data, unsigned algorithmId, unsigned digestLength)
+{
+    Hasher hasher(algorithmId);
+    if (!hasher.Restart())
+        return {};
+    hasher.Update(data.data(), data.size());
+    std::vector<unsigned char> digest;
+    // As with CryptGetHashParam: a room too small for the digest fails, a larger one takes
+    // the digest's own length.
+    if (!hasher.Finish(digest) || digest.size() > digestLength)
+        return {};
+    return HexText(digest.data(), digest.size(), true);
+}
+
+std::wstring FinishFileDigest(Hasher& hasher, bool contentFailed)
+{
+    if (contentFailed && !hasher.Restart())
+        return {};
+    std::vector<unsigned char> digest;
+    if (!hasher.Finish(digest))
+        return {};
+    return HexText(digest.data(), digest.size(), false);
+}
+
+std::wstring FileDigest(const std::wstring& path)
+{
+    Hasher hasher(kAlgorithmMd5);
+    if (!hasher.Restart())
+        return {};
+    ContentReader reader(path);
+    std::unique_ptr<unsigned char[]> block = reader.Failed() ? nullptr : NewContentBlock();
+    if (!block)
+        return FinishFileDigest(hasher, true);  // no memory counts as unreadable
+    while (std::size_t got = reader.Read(block.get(), kContentBlockSize))
+        hasher.Update(block.get(), got);
+    return FinishFileDigest(hasher, reader.Failed());
+}
+
+}  // namespace qf

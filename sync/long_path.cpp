@@ -1,0 +1,64 @@
+#include "sync/long_path.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <vector>
+
+namespace qf {
+namespace {
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix)
+{
+    return text.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+}  // namespace
+
+std::wstring ExtendedDirectoryPath(const std::wstring& fullPath)
+{
+    std::wstring path;
+    if (StartsWith(fullPath, L"\\\\?\\") || StartsWith(fullPath, L"\\\\.\\"))
+        path = fullPath;
+    else if (fullPath.size() >= 3 && IsDriveLetter(fullPath[0]) && fullPath[1] == L':' && fullPath[2] == L'\\')
+        path = L"\\\\?\\" + fullPath;
+    else if (fullPath.size() > 2 && fullPath[0] == L'\\' && fullPath[1] == L'\\' && !IsSeparator(fullPath[2]))
+        path = L"\\\\?\\UNC\\" + fullPath.substr(2);
+    else
+        return {};
+    // Separators are whole characters here, so a trailing one is never half of another.
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    path.push_back(L'\\');
+    return path;
+}
+
+std::wstring EngineDirectoryPath(const std::wstring& userPath)
+{
+    if (userPath.empty())
+        return {};
+    if (StartsWith(userPath, L"\\\\?\\"))
+        return ExtendedDirectoryPath(userPath);
+    DWORD needed = GetFullPathNameW(userPath.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return {};
+    std::vector<wchar_t> full(needed);
+    DWORD length = GetFullPathNameW(userPath.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return {};
+    return ExtendedDirectoryPath(std::wstring(full.data(), length));
+}
+
+std::wstring DirectoryOnly(const std::wstring& directoryPath)
+{
+    std::wstring path = directoryPath;
+    if (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':')
+        path.pop_back();
+    return path;
+}
+
+}  // namespace qf

@@ -1,0 +1,151 @@
+#include "sync/file_digest.h"
+#include "sync/content_reader.h"
+#include "sync/pair_digest.h"
+#include "tests/sync/test_tree.h"
+
+#include <gtest/gtest.h>
+#include <winioctl.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using qftest::TestTree;
+
+const std::wstring kEmptyDigest = L"d41d8cd98f00b204e9800998ecf8427e";
+
+std::vector<unsigned char> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// Content that differs in every block, so a block hashed twice or skipped shows.
+std::string Pattern(std::size_t length)
+{
+    std::string content(length, '\0');
+    unsigned state = 12345;
+    for (char& c : content) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    return content;
+}
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'F')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+}
+
+TEST(HashToHex, GivesTheTestSuiteDigestsOfRfc1321)
+{
+    struct Case {
+        const char* input;
+        const wchar_t* digest;
+    } const cases[] = {
+        {"", L"D41D8CD98F00B204E9800998ECF8427E"},
+        {"a", L"0CC175B9C0F1B6A831C399E269772661"},
+        {"abc", L"900150983CD24FB0D6963F7D28E17F72"},
+        {"message digest", L"F96B697D7CB7938D525A2F31AAF161D0"},
+        {"abcdefghijklmnopqrstuvwxyz", L"C3FCD3D76192E4007DFB496CCA67E13B"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", L"D174AB98D277D9F5A5611C2C9F419D9F"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         L"57EDF4A22BE3C955AC49DA2E2107B67A"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(qf::HashToHex(Bytes(c.input), 0x8003, 16), c.digest) << c.input;
+}
+
+TEST(HashToHex, HonoursTheDigestLengthAndAlgorithmId)
+{
+    std::vector<unsigned char> abc = Bytes("abc");
+    EXPECT_EQ(qf::HashToHex(abc, 0x8003, 8), L"") << "a room too small for the digest fails";
+    EXPECT_EQ(qf::HashToHex(abc, 0x8003, 20), L"900150983CD24FB0D6963F7D28E17F72") << "a larger room takes 16 bytes";
+    EXPECT_EQ(qf::HashToHex(abc, 0x8004, 20), L"A9993E364706816ABA3E25717850C26C9CD0D89D");
+    EXPECT_EQ(qf::HashToHex(abc, 0x1234, 16), L"") << "no such algorithm";
+}
+
+TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContent)
+{
+    TestTree tree;
+    tree.File(L"empty", "");
+    tree.File(L"held", "content held open for writing");
+    EXPECT_EQ(qf::FileDigest(tree.Path(L"empty")), kEmptyDigest);
+    EXPECT_EQ(qf::FileDigest(tree.Path(L"missing")), kEmptyDigest);
+    EXPECT_EQ(qf::FileDigest(L""), kEmptyDigest);
+    EXPECT_EQ(qf::FileDigest(tree.Path()), kEmptyDigest) << "a directory cannot be read as a file";
+
+    HANDLE writer = CreateFileW(tree.Path(L"held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
+    CloseHandle(writer);
+    EXPECT_NE(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
+}
+
+TEST(FileDigest, HashesWholeContentAcrossBlocks)
+{
+    TestTree tree;
+    const std::size_t block = qf::kContentBlockSize;
+    for (std::size_t length : {std::size_t(1), block - 1, block, block + 1, 3 * block + 17}) {
+        std::string content = Pattern(length);
+        tree.File(L"f", content);
+        std::wstring digest = qf::FileDigest(tree.Path(L"f"));
+        EXPECT_EQ(digest, Lower(qf::HashToHex(Bytes(content), 0x8003, 16))) << length;
+        EXPECT_EQ(digest.size(), 32u);
+        EXPECT_EQ(digest.find_first_not_of(L"0123456789abcdef"), std::wstring::npos) << digest;
+
+        content[length / 2] ^= 1;  // one byte changed
+        tree.File(L"f", content);
+        EXPECT_NE(qf::FileDigest(tree.Path(L"f")), digest) << length;
+    }
+}
+
+TEST(PairDigest, GivesWhatFileDigestGivesForEachSide)
+{
+    TestTree tree;
+    const std::size_t block = qf::kContentBlockSize;
+    qf::PairDigest pair;
+    // Sizes on both sides of the hand-over to the second core, equal and unequal pairs.
+    const std::size_t lengths[][2] = {{0, 0}, {10, 10}, {65535, 65536}, {65536, 65536},
+                                      {block, block + 1}, {3 * block + 5, 3 * block + 5}, {2 * block, 10}};
+    for (const auto& length : lengths) {
+        tree.File(L"a", Pattern(length[0]));
+        tree.File(L"b", Pattern(length[1]));
+        std::wstring a, b;
+        pair.Digests(tree.Path(L"a"), tree.Path(L"b"), a, b);
+        EXPECT_EQ(a, qf::FileDigest(tree.Path(L"a"))) << length[0];
+        EXPECT_EQ(b, qf::FileDigest(tree.Path(L"b"))) << length[1];
+        EXPECT_EQ(pair.SameContent(tree.Path(L"a"), tree.Path(L"b")), length[0] == length[1]);
+    }
+    tree.File(L"a", "");
+    EXPECT_TRUE(pair.SameContent(tree.Path(L"a"), tree.Path(L"missing"))) << "both count as empty";
+    tree.File(L"a", Pattern(2 * block));
+    EXPECT_FALSE(pair.SameContent(tree.Path(L"missing"), tree.Path(L"a")));
+}
+
+// A sparse file just over 2 GiB: zeros, then "END". Its digest was taken once with md5sum.
+TEST(FileDigest, FilesOver2GiBGetTheirTrueDigest)
+{
+    TestTree tree;
+    const std::wstring path = tree.Path(L"big");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 2147483648LL + 4096;
+    DWORD written = 0;
+    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && WriteFile(file, "END", 3, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(ok);
+
+    const std::wstring expected = L"beb4779fc64048f446755004ea145166";
+    EXPECT_EQ(qf::FileDigest(path), expected);
+    std::wstring a, b;
+    qf::PairDigest().Digests(path, path, a, b);
+    EXPECT_EQ(a, expected);
+    EXPECT_EQ(b, expected);
+}
+
+}  // namespace
