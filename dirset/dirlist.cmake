@@ -11,3 +11,24 @@ qf_add_test(list_rules_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/list_rules_test.cpp
   LIBS qf_dirlist
   TIMEOUT 60)
+
+if(QF_TESTS)
+  # A stand-in for the main window and the helpers that answer its dialogs.
+  add_library(qf_dirlist_test_window STATIC
+    ${CMAKE_SOURCE_DIR}/tests/dirset/directory_test_window.cpp
+    ${CMAKE_SOURCE_DIR}/tests/dirset/thread_windows.cpp)
+  target_link_libraries(qf_dirlist_test_window PUBLIC qf_dirlist)
+endif()
+
+qf_add_test(directory_ops_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/directory_ops_test.cpp
+          ${CMAKE_SOURCE_DIR}/tests/dirset/directory_dialogs_test.cpp
+          ${CMAKE_SOURCE_DIR}/tests/dirset/directory_list_test.cpp
+  LIBS qf_dirlist_test_window
+  RESOURCES ${QF_DIALOGS_RC}
+  TIMEOUT 60)
+
+qf_add_test(shell_folder_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/shell_folder_test.cpp
+  LIBS qf_dirlist_test_window
+  TIMEOUT 60)

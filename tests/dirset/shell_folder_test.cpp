@@ -1,0 +1,107 @@
+#include "dirset/shell_folder.h"
+
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include <thread>
+
+#include "dirset/directory_list.h"
+#include "tests/dirset/directory_test_window.h"
+#include "tests/dirset/thread_windows.h"
+
+namespace qf {
+namespace {
+
+using testing::HasChildWithText;
+using testing::WaitForThreadWindow;
+
+class ShellFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        OleInitialize(nullptr);
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        root = std::wstring(temp) + L"qf_shell_folder_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(root.c_str(), nullptr);
+        folder = root + L"\\选择 folder";
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        RemoveDirectoryW(folder.c_str());
+        RemoveDirectoryW(root.c_str());
+        OleUninitialize();
+    }
+
+    std::wstring root;
+    std::wstring folder;
+    const DWORD uiThread = GetCurrentThreadId();
+};
+
+TEST_F(ShellFolder, PathExistsForDirectoriesAndFilesOnly)
+{
+    const std::wstring file = root + L"\\file.txt";
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    EXPECT_TRUE(PathExists(folder));
+    EXPECT_TRUE(PathExists(folder + L"\\"));
+    EXPECT_TRUE(PathExists(file));
+    EXPECT_FALSE(PathExists(root + L"\\missing"));
+    EXPECT_FALSE(PathExists(root + L"\\missing\\"));
+    EXPECT_FALSE(PathExists(L""));
+    DeleteFileW(file.c_str());
+}
+
+TEST_F(ShellFolder, LocatingAMissingDirectoryDoesNothing)
+{
+    const std::wstring gone = root + L"\\gone";
+    EXPECT_FALSE(RevealInFileManager(gone + L"\\", false));
+    EXPECT_FALSE(RevealInFileManager(gone + L"\\", true));
+
+    testing::DirectoryTestWindow ui;
+    ui.SetRows({{L"1", L"目标目录", gone, L""}, {L"2", L"源目录", L"", L""}});
+    ui.Select(0);
+    LocateDirectory();
+    ui.Select(1);  // an empty path is no directory either
+    LocateDirectory();
+    // Nothing was opened on this thread: no dialog, no message.
+    EXPECT_EQ(WaitForThreadWindow(uiThread, L"#32770", nullptr, 300), nullptr);
+}
+
+// Presses `button` in the folder browser once it shows; records whether it carried the
+// instruction text.
+std::thread AnswerBrowser(DWORD uiThread, int button, bool& sawInstruction)
+{
+    return std::thread([=, &sawInstruction] {
+        HWND dialog = WaitForThreadWindow(uiThread, L"#32770");
+        if (!dialog)
+            return;
+        sawInstruction = HasChildWithText(dialog, L"请选择一个文件夹");
+        Sleep(200);  // let the callback's pre-selection settle
+        PostMessageW(dialog, WM_COMMAND, button, 0);
+    });
+}
+
+TEST_F(ShellFolder, PickerCancelGivesEmptyText)
+{
+    bool sawInstruction = false;
+    std::thread answer = AnswerBrowser(uiThread, IDCANCEL, sawInstruction);
+    const std::wstring chosen = PickFolder();
+    answer.join();
+    EXPECT_TRUE(sawInstruction);
+    EXPECT_EQ(chosen, L"");
+}
+
+TEST_F(ShellFolder, PickerOpensOnTheInitialFolderAndReturnsIt)
+{
+    PickFolderOptions options;
+    options.initialFolder = folder;
+    bool sawInstruction = false;
+    std::thread answer = AnswerBrowser(uiThread, IDOK, sawInstruction);
+    const std::wstring chosen = PickFolder(options);
+    answer.join();
+    EXPECT_EQ(chosen, folder);  // no backslash added, inner blank kept
+}
+
+}  // namespace
+}  // namespace qf
