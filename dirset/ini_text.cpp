@@ -32,13 +32,20 @@ wchar_t AsciiLower(wchar_t c)
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
-// One pair of matching quotes goes; a lone or unmatched quote stays. Then the length limit.
+// One pair of matching quotes goes; a lone or unmatched quote stays. The copy is cut to the
+// limit before the closing quote is dropped, which costs a value that just fits (with its
+// quotes) its last character, as it does the platform's reader.
 std::wstring CopyEntry(std::wstring_view value)
 {
-    if (value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
-        value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return std::wstring(value.substr(0, kIniValueLimit));
+    const bool quoted = value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+                        value.back() == value.front();
+    if (!quoted)
+        return std::wstring(value.substr(0, kIniValueLimit));
+    value.remove_prefix(1);
+    std::wstring copy(value.substr(0, kIniValueLimit));
+    if (value.size() <= kIniValueLimit + 1)
+        copy.pop_back();
+    return copy;
 }
 
 void AddLine(std::wstring_view line, std::vector<IniSection>& sections, bool& inSection)
@@ -46,7 +53,7 @@ void AddLine(std::wstring_view line, std::vector<IniSection>& sections, bool& in
     if (line.front() == L'[') {
         const size_t close = line.rfind(L']');
         if (close != std::wstring_view::npos) {
-            sections.push_back(IniSection{UpToNul(line.substr(1, close - 1)), {}});
+            sections.push_back(IniSection{UpToNul(TrimBlanks(line.substr(1, close - 1))), {}});
             inSection = true;
             return;
         }

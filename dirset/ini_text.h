@@ -24,7 +24,7 @@ struct IniKey {
 };
 
 struct IniSection {
-    std::wstring name;  // may be empty ("[]"): then listed nowhere and found by no lookup
+    std::wstring name;  // may be empty ("[]", "[ ]"): then listed nowhere and found by no lookup
     std::vector<IniKey> keys;
 };
 
@@ -40,7 +40,8 @@ public:
     // The value of the first key `key` in the first section `section` (names compared
     // without regard to ASCII case, blanks around the requested names ignored); without it,
     // `defaultText` less its trailing spaces. One pair of enclosing quotes is removed and
-    // the result cut to kIniValueLimit characters.
+    // the result cut to kIniValueLimit characters (a quoted value of just that length loses
+    // its last character too, as with the platform's reader).
     std::wstring ReadValue(std::wstring_view section, std::wstring_view key,
                            std::wstring_view defaultText = {}) const;
 

@@ -12,6 +12,11 @@ qf_add_test(ini_text_test
   LIBS qf_settings_core
   TIMEOUT 60)
 
+qf_add_test(settings_platform_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_platform_test.cpp
+  LIBS qf_settings_core
+  TIMEOUT 60)
+
 # The save and load against the directory list, once the list's library is there.
 if(TARGET qf_dirlist)
   add_library(qf_settings STATIC settings_file.cpp settings_file.h)

@@ -53,6 +53,11 @@ bool MayReplace(const std::wstring& path)
 
 std::wstring DecodeSettingsBytes(std::string_view bytes)
 {
+    return DecodeProfileBytes(bytes, kCodePageGbk);
+}
+
+std::wstring DecodeProfileBytes(std::string_view bytes, unsigned ansiCodePage)
+{
     const DetectedEncoding detected = DetectEncoding(bytes);
     bytes.remove_prefix(detected.markLength);
     switch (detected.encoding) {
@@ -65,7 +70,7 @@ std::wstring DecodeSettingsBytes(std::string_view bytes)
     case TextEncoding::Ansi:
         break;
     }
-    return WideFromBytes(bytes, kCodePageGbk);
+    return WideFromBytes(bytes, ansiCodePage);
 }
 
 std::string EncodeSettingsText(std::wstring_view text)

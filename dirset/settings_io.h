@@ -15,6 +15,8 @@ constexpr size_t kSettingsFileLimit = 64u << 20;
 // A file with a UTF-8 or UTF-16 byte-order mark is read in that encoding, any other as code
 // page 936.
 std::wstring DecodeSettingsBytes(std::string_view bytes);
+// The same with another code page for files without a mark.
+std::wstring DecodeProfileBytes(std::string_view bytes, unsigned ansiCodePage);
 
 // Code page 936, unless some character has no form there: then UTF-8 with a byte-order mark,
 // so nothing is turned into '?'.

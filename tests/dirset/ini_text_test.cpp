@@ -28,6 +28,7 @@ TEST(IniText, LookupsFollowThePlatformReader)
         {L"blank lines", L"\r\n\r\n[s]\r\n\r\n\r\nk=v\r\n\r\n", L"s", L"k", L"v"},
         {L"blanks around name and value", L"[s]\r\n \t k \t = \t v w \t \r\n", L"s", L"k", L"v w"},
         {L"blanks around the header", L"  [s]  \r\nk=v", L"s", L"k", L"v"},
+        {L"blanks inside the brackets", L"[ \ts ]\r\nk=v", L"s", L"k", L"v"},
         {L"^Z is a blank", L"[s]\r\nk=v\x1a\r\n", L"s", L"k", L"v"},
         {L"ideographic space is kept", L"[s]\r\nk=\x3000v\x3000", L"s", L"k", L"\x3000v\x3000"},
         {L"requested names are trimmed", L"[s]\r\nk=v", L" s ", L"\tk ", L"v"},
@@ -72,9 +73,15 @@ TEST(IniText, LongValuesAreCutAfterTheQuotesGo)
     const std::wstring longText(40000, L'x');
     EXPECT_EQ(IniDocument::Parse(L"[s]\nk=" + longText).ReadValue(L"s", L"k"),
               std::wstring(kIniValueLimit, L'x'));
-    const std::wstring quoted = L"\"" + std::wstring(kIniValueLimit, L'y') + L"\"";
-    EXPECT_EQ(IniDocument::Parse(L"[s]\nk=" + quoted).ReadValue(L"s", L"k"),
-              std::wstring(kIniValueLimit, L'y'));
+    // Quoted: cut first, then the closing quote's place dropped.
+    const auto quoted = [](size_t length) {
+        const std::wstring text = L"[s]\nk=\"" + std::wstring(length, L'y') + L"\"";
+        return IniDocument::Parse(text).ReadValue(L"s", L"k").size();
+    };
+    EXPECT_EQ(quoted(kIniValueLimit - 1), kIniValueLimit - 1);
+    EXPECT_EQ(quoted(kIniValueLimit), kIniValueLimit - 1);
+    EXPECT_EQ(quoted(kIniValueLimit + 1), kIniValueLimit);
+    EXPECT_EQ(quoted(40000), kIniValueLimit);
 }
 
 TEST(IniText, DefaultsLoseTrailingSpacesAndQuotes)
@@ -101,7 +108,7 @@ TEST(IniText, CountSectionsAsTheNameListGivesIt)
         {L"duplicates listed apart", L"[a]\n[A]\n[a]", 3},
         {L"[] not listed", L"[a]\n[]\n[b]", 2},
         {L"[broken not a section", L"[a]\n[b\n", 1},
-        {L"[ ] is a name", L"[ ]", 1},
+        {L"[ ] has no name either", L"[ ]\n[\t]", 0},
         {L"NUL first is no name", std::wstring(L"[\0a]", 4), 0},
         {L"one name over the list", L"[" + std::wstring(40000, L'n') + L"]\n[b]", 1},
         {L"the list just full", L"[" + half + L"]\n[" + half + L"]\n[b]", 2},
