@@ -16,3 +16,9 @@ set(QF_ENGINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.cpp ${CMAKE_
 qf_add_test(engine_digest_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/digest_test.cpp ${QF_ENGINE_TEST_SUPPORT}
   LIBS qf_engine TIMEOUT 300)
+qf_add_test(engine_rules_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/pass_rules_test.cpp
+  LIBS qf_engine)
+qf_add_test(engine_pass_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/directory_pass_test.cpp ${QF_ENGINE_TEST_SUPPORT}
+  LIBS qf_engine TIMEOUT 300)

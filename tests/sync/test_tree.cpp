@@ -5,6 +5,10 @@
 
 namespace qftest {
 
+namespace {
+void RemoveDirectoryLink(const std::wstring& link);
+}
+
 std::wstring Extended(const std::wstring& path)
 {
     if (path.compare(0, 4, L"\\\\?\\") == 0)
@@ -141,7 +145,11 @@ void RemoveTree(const std::wstring& path)
         return;
     }
     // A link is removed itself; what it points to is left alone.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !RemoveDirectoryW(extended.c_str())) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        RemoveDirectoryLink(path);
+        return;
+    }
+    if (!RemoveDirectoryW(extended.c_str())) {
         WIN32_FIND_DATAW data;
         HANDLE find = FindFirstFileW((extended + L"\\*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
@@ -171,12 +179,66 @@ bool ReadOnlyIsEnforced(const std::wstring& scratchDirectory)
     return enforced;
 }
 
+namespace {
+
+// Under Wine, Unix symbolic links show as directories; Wine can neither make nor remove them,
+// so the system's own ln and rm do it. Empty text where this is not Wine.
+std::wstring UnixPath(const std::wstring& path)
+{
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = toUnix ? toUnix(path.c_str()) : nullptr;
+    std::wstring text;
+    if (name) {
+        int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+        text.resize(length > 0 ? length - 1 : 0);
+        MultiByteToWideChar(CP_UTF8, 0, name, -1, &text[0], length);
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    return text;
+}
+
+// Runs a Unix program, then waits until `done` holds: a Unix process cannot be waited for
+// through its handle.
+template <typename Done>
+void RunUnix(std::wstring command, Done done)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int tries = 0; tries < 500 && !done(); ++tries)
+        Sleep(10);
+}
+
+void RemoveDirectoryLink(const std::wstring& link)
+{
+    if (RemoveDirectoryW(Extended(link).c_str()) && !Exists(link))
+        return;
+    std::wstring unixLink = UnixPath(link);
+    if (!unixLink.empty())
+        RunUnix(L"Z:\\bin\\rm -f \"" + unixLink + L"\"", [&] { return !Exists(link); });
+}
+
+}  // namespace
+
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target)
 {
+    // Wine's CreateSymbolicLinkW reports success without making anything.
     if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
-        return IsDirectoryPath(link);
-    return false;
+                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        IsDirectoryPath(link))
+        return true;
+    std::wstring unixLink = UnixPath(link);
+    std::wstring unixTarget = UnixPath(target);
+    if (unixLink.empty() || unixTarget.empty())
+        return false;
+    RunUnix(L"Z:\\bin\\ln -s \"" + unixTarget + L"\" \"" + unixLink + L"\"", [&] { return IsDirectoryPath(link); });
+    return IsDirectoryPath(link);
 }
 
 }  // namespace qftest

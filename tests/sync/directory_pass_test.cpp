@@ -1,0 +1,294 @@
+// The directory pass on real trees: the decision table, descent, paths and names, loops.
+#include "sync/directory_pass.h"
+#include "sync/directory_listing.h"
+#include "sync/safe_copy.h"
+#include "tests/sync/test_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using qftest::Exists;
+using qftest::ReadBytes;
+using qftest::TestTree;
+
+const unsigned long long kOldTime = 130000000000000000ull;  // 2012
+const unsigned long long kNewTime = 160000000000000000ull;  // 2107
+
+TEST(DirectoryPass, FollowsTheDecisionTable)
+{
+    TestTree tree;
+    tree.File(L"src\\new.txt", "new file");
+    tree.File(L"src\\longer.txt", "source, longer");
+    tree.File(L"dst\\longer.txt", "target");
+    tree.File(L"src\\same-size.txt", "AAAA");
+    tree.File(L"dst\\same-size.txt", "BBBB");
+    tree.File(L"src\\equal.txt", "same content");
+    tree.File(L"dst\\equal.txt", "same content");
+    tree.File(L"src\\empty.txt", "");
+    tree.File(L"dst\\empty.txt", "");
+    tree.File(L"src\\in-the-way", "a file");
+    tree.File(L"dst\\in-the-way\\inside.txt", "kept");
+    tree.File(L"dst\\only-target.txt", "kept");
+    tree.File(L"src\\Case.TXT", "source case");
+    tree.File(L"dst\\case.txt", "other case!");
+    ASSERT_TRUE(qftest::SetLastWriteTime(tree.Path(L"src\\new.txt"), kOldTime));
+    ASSERT_TRUE(qftest::SetLastWriteTime(tree.Path(L"dst\\same-size.txt"), kNewTime));  // newer, still replaced
+    for (const wchar_t* name : {L"dst\\equal.txt", L"dst\\empty.txt", L"dst\\only-target.txt"})
+        ASSERT_TRUE(qftest::SetLastWriteTime(tree.Path(name), kOldTime));
+
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\new.txt")), "new file");
+    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\new.txt"))), kOldTime) << "copy keeps the time";
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\longer.txt")), "source, longer");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\same-size.txt")), "AAAA");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\case.txt")), "source case") << "names match ignoring case";
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\equal.txt")), "same content");
+    EXPECT_TRUE(qftest::IsDirectoryPath(tree.Path(L"dst\\in-the-way")));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\in-the-way\\inside.txt")), "kept");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\only-target.txt")), "kept");
+    // Files that compare equal are never opened for writing.
+    for (const wchar_t* name : {L"dst\\equal.txt", L"dst\\empty.txt", L"dst\\only-target.txt"})
+        EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(name))), kOldTime) << name;
+    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
+    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"src")).empty());
+
+    // A second pass finds everything equal and writes nothing.
+    FILETIME copied = qftest::LastWriteTime(tree.Path(L"dst\\same-size.txt"));
+    qftest::SetLastWriteTime(tree.Path(L"dst\\same-size.txt"), kNewTime);
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\same-size.txt"))), kNewTime);
+    (void)copied;
+}
+
+TEST(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
+{
+    TestTree tree;
+    tree.File(L"src\\locked-source.txt", "12345");
+    tree.File(L"dst\\locked-source.txt", "abcde");
+    tree.File(L"src\\locked-target.txt", "12345");
+    tree.File(L"dst\\locked-target.txt", "abcde");
+    tree.File(L"src\\empty.txt", "");
+    tree.File(L"dst\\empty.txt", "");
+    auto hold = [&](const wchar_t* name) {
+        return CreateFileW(tree.Path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    HANDLE source = hold(L"src\\locked-source.txt");
+    HANDLE target = hold(L"dst\\locked-target.txt");
+    HANDLE empty = hold(L"dst\\empty.txt");
+    ASSERT_NE(source, INVALID_HANDLE_VALUE);
+    ASSERT_NE(target, INVALID_HANDLE_VALUE);
+    ASSERT_NE(empty, INVALID_HANDLE_VALUE);
+    qftest::SetLastWriteTime(tree.Path(L"dst\\empty.txt"), kOldTime);
+
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
+    CloseHandle(source);
+    CloseHandle(target);
+    CloseHandle(empty);
+
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-source.txt")), "abcde");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-target.txt")), "abcde");
+    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\empty.txt"))), kOldTime);
+
+    // Once readable again, the next pass catches up.
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-source.txt")), "12345");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-target.txt")), "12345");
+}
+
+TEST(DirectoryPass, ReadOnlyTargetStaysAsItWas)
+{
+    TestTree tree;
+    if (!qftest::ReadOnlyIsEnforced(tree.Path()))
+        GTEST_SKIP() << "read-only files are writable here (Wine run as root)";
+    tree.File(L"src\\doc.txt", "new");
+    tree.File(L"dst\\doc.txt", "old");
+    SetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "old");
+    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
+}
+
+TEST(DirectoryPass, DescendsOnlyWhereTheTargetHasTheDirectory)
+{
+    TestTree tree;
+    tree.File(L"src\\top.txt", "0");
+    tree.File(L"src\\a\\one.txt", "1");
+    tree.File(L"src\\a\\b\\two.txt", "2");
+    tree.File(L"src\\a\\b\\c\\three.txt", "3");
+    tree.File(L"src\\a\\b\\c\\d\\four.txt", "4");
+    tree.File(L"src\\only\\x.txt", "x");
+    tree.File(L"src\\Mixed\\m.txt", "m");
+    tree.Directory(L"dst\\a\\b\\c");
+    tree.Directory(L"dst\\MIXED");
+
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\top.txt")), "0");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\a\\one.txt")), "1");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\a\\b\\two.txt")), "2");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\a\\b\\c\\three.txt")), "3");
+    EXPECT_FALSE(Exists(tree.Path(L"dst\\a\\b\\c\\d"))) << "only the source has it";
+    EXPECT_FALSE(Exists(tree.Path(L"dst\\only")));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\MIXED\\m.txt")), "m");
+
+    // Synchronised from the first pass after the user has made it in the target.
+    tree.Directory(L"dst\\a\\b\\c\\d");
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\a\\b\\c\\d\\four.txt")), "4");
+}
+
+TEST(DirectoryPass, SourceThatIsTheTargetChangesNothing)
+{
+    TestTree tree;
+    tree.File(L"dir\\a.txt", "a");
+    tree.File(L"dir\\sub\\b.txt", "b");
+    qftest::SetLastWriteTime(tree.Path(L"dir\\sub\\b.txt"), kOldTime);
+    qf::DirectoryPass(tree.Path(L"dir"), tree.Path(L"dir\\"));
+    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dir\\sub\\b.txt"))), kOldTime);
+    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dir")).empty());
+}
+
+TEST(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
+{
+    const wchar_t* endings[] = {L"", L"\\", L"\\\\", L"/"};
+    for (const wchar_t* sourceEnd : endings) {
+        for (const wchar_t* targetEnd : endings) {
+            TestTree tree;
+            tree.File(L"src\\f.txt", "f");
+            tree.File(L"src\\sub\\g.txt", "g");
+            tree.Directory(L"dst\\sub");
+            qf::DirectoryPass(tree.Path(L"src") + sourceEnd, tree.Path(L"dst") + targetEnd);
+            EXPECT_EQ(ReadBytes(tree.Path(L"dst\\f.txt")), "f") << sourceEnd << L"|" << targetEnd;
+            EXPECT_EQ(ReadBytes(tree.Path(L"dst\\sub\\g.txt")), "g") << sourceEnd << L"|" << targetEnd;
+        }
+    }
+
+    TestTree tree;
+    tree.File(L"src\\f.txt", "f");
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"new") + L"\\");
+    EXPECT_EQ(ReadBytes(tree.Path(L"new\\f.txt")), "f") << "one missing level is created";
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"missing\\new"));
+    EXPECT_FALSE(Exists(tree.Path(L"missing"))) << "only the last level is created";
+    qf::DirectoryPass(tree.Path(L"nowhere"), tree.Path(L"made"));
+    EXPECT_TRUE(qftest::IsDirectoryPath(tree.Path(L"made"))) << "made even when the source is missing";
+}
+
+TEST(DirectoryPass, EmptyPathsWriteNothingOutsideTheTarget)
+{
+    TestTree tree;
+    const std::wstring name = L"qf-empty-target-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    tree.File(L"src\\" + name, "must not reach the drive root");
+    SetCurrentDirectoryW(tree.Path(L"src").c_str());
+    qf::DirectoryPass(tree.Path(L"src"), L"");
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    SetCurrentDirectoryW(windows);
+    std::wstring root = tree.Path().substr(0, 3);  // the drive of the source
+    EXPECT_FALSE(Exists(root + name));
+    qftest::RemoveTree(root + name);
+
+    qf::DirectoryPass(L"", tree.Path(L"dst"));
+    EXPECT_TRUE(qftest::IsDirectoryPath(tree.Path(L"dst")));
+    EXPECT_FALSE(Exists(tree.Path(L"dst\\" + name)));
+}
+
+TEST(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
+{
+    TestTree tree;
+    // Thai, an emoji outside the basic plane, Romanian letters; the folder name ends in a
+    // character whose last byte in code page 936 is 0x5C.
+    const std::wstring file = L"\u0e20\u0e32\u0e29\u0e32 \U0001F600 \u0219\u021b.txt";
+    const std::wstring folder = L"\u30c7\u30fc\u30bf\u4e57";
+    tree.File(L"src\\" + file, "wide");
+    tree.File(L"src\\" + folder + L"\\" + file, "inside");
+    tree.Directory(L"dst\\" + folder);
+
+    std::wstring deep;
+    for (int level = 0; level < 6; ++level)
+        deep += L"\\level-" + std::to_wstring(level) + L"-" + std::wstring(50, L'd');
+    tree.File(L"src" + deep + L"\\deep.txt", "deep");
+    tree.File(L"src" + deep + L"\\same.txt", "same");
+    tree.File(L"dst" + deep + L"\\same.txt", "same");
+    qftest::SetLastWriteTime(tree.Path(L"dst" + deep + L"\\same.txt"), kOldTime);
+    ASSERT_GT(tree.Path(L"dst" + deep + L"\\deep.txt").size(), 300u);
+
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + file)), "wide");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + folder + L"\\" + file)), "inside");
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst" + deep + L"\\deep.txt")), "deep");
+    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst" + deep + L"\\same.txt"))), kOldTime);
+}
+
+TEST(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
+{
+    TestTree tree;
+    // Both sides loop back to themselves: the pass must end.
+    tree.File(L"src\\f.txt", "f");
+    tree.Directory(L"dst");
+    if (!qftest::MakeDirectoryLink(tree.Path(L"src\\loop"), tree.Path(L"src")) ||
+        !qftest::MakeDirectoryLink(tree.Path(L"dst\\loop"), tree.Path(L"dst")))
+        GTEST_SKIP() << "directory links cannot be made here";
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\f.txt")), "f");
+
+    // Only the source loops: the real target levels below get nothing from the loop.
+    tree.File(L"src2\\f.txt", "f");
+    tree.Directory(L"dst2\\loop\\loop");
+    ASSERT_TRUE(qftest::MakeDirectoryLink(tree.Path(L"src2\\loop"), tree.Path(L"src2")));
+    qf::DirectoryPass(tree.Path(L"src2"), tree.Path(L"dst2"));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst2\\f.txt")), "f");
+    EXPECT_FALSE(Exists(tree.Path(L"dst2\\loop\\f.txt")));
+
+    // Only the target loops: the deeper source level does not land in the top of the target.
+    tree.File(L"src3\\sub\\inner.txt", "inner");
+    tree.Directory(L"dst3");
+    ASSERT_TRUE(qftest::MakeDirectoryLink(tree.Path(L"dst3\\sub"), tree.Path(L"dst3")));
+    qf::DirectoryPass(tree.Path(L"src3"), tree.Path(L"dst3"));
+    EXPECT_FALSE(Exists(tree.Path(L"dst3\\inner.txt")));
+}
+
+TEST(DirectoryListing, GivesNamesAttributesSizesAndIdentity)
+{
+    TestTree tree;
+    tree.File(L"dir\\small.txt", "12345");
+    tree.File(L"dir\\hidden.txt", "");
+    SetFileAttributesW(tree.Path(L"dir\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    tree.Directory(L"dir\\sub");
+    tree.Directory(L"other");
+
+    qf::DirectoryListing listing;
+    ASSERT_TRUE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\"), listing));
+    std::vector<qf::ListedEntry> found;
+    ASSERT_TRUE(qf::FindDirectoryEntries(L"\\\\?\\" + tree.Path(L"dir\\"), found));
+    auto byName = [](const qf::ListedEntry& a, const qf::ListedEntry& b) { return a.name < b.name; };
+    std::sort(listing.entries.begin(), listing.entries.end(), byName);
+    std::sort(found.begin(), found.end(), byName);
+    ASSERT_EQ(listing.entries.size(), 3u) << "no . or ..";
+    ASSERT_EQ(found.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(listing.entries[i].name, found[i].name);
+        EXPECT_EQ(listing.entries[i].attributes, found[i].attributes);
+        EXPECT_EQ(listing.entries[i].size, found[i].size);
+    }
+    EXPECT_EQ(listing.entries[0].name, L"hidden.txt");
+    EXPECT_TRUE(listing.entries[0].attributes & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(listing.entries[1].size, 5u);
+    EXPECT_TRUE(listing.entries[2].IsDirectory());
+
+    qf::DirectoryListing again, other;
+    ASSERT_TRUE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\sub\\..\\"), again) ||
+                qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\"), again));
+    ASSERT_TRUE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"other\\"), other));
+    EXPECT_EQ(listing.identity, again.identity);
+    EXPECT_FALSE(listing.identity == other.identity);
+    EXPECT_FALSE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\small.txt\\"), other)) << "a file is no directory";
+    EXPECT_FALSE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"missing\\"), other));
+}
+
+}  // namespace
