@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <thread>
+#include <vector>
 
 #include "dirset/directory_list.h"
 #include "tests/dirset/directory_test_window.h"
@@ -26,6 +28,21 @@ protected:
         CreateDirectoryW(root.c_str(), nullptr);
         folder = root + L"\\选择 folder";
         CreateDirectoryW(folder.c_str(), nullptr);
+        // Wine tells folders apart by their access time too: read both new folders once now,
+        // so that the browser's own listing does not change it between lookup and selection.
+        ListOnce(root);
+        ListOnce(folder);
+    }
+
+    static void ListOnce(const std::wstring& directory)
+    {
+        WIN32_FIND_DATAW entry{};
+        HANDLE find = FindFirstFileW((directory + L"\\*.*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        while (FindNextFileW(find, &entry)) {
+        }
+        FindClose(find);
     }
     void TearDown() override
     {
@@ -66,6 +83,59 @@ TEST_F(ShellFolder, LocatingAMissingDirectoryDoesNothing)
     LocateDirectory();
     // Nothing was opened on this thread: no dialog, no message.
     EXPECT_EQ(WaitForThreadWindow(uiThread, L"#32770", nullptr, 300), nullptr);
+}
+
+// The visible top-level windows of other processes, the file manager's among them.
+std::vector<HWND> ForeignWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM param) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process != GetCurrentProcessId() && IsWindowVisible(window))
+                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// Waits for a new window of another process whose caption names `folderName`, then closes
+// every new one; true when it showed up.
+bool NewWindowShowed(const std::vector<HWND>& before, const std::wstring& folderName)
+{
+    const auto isNew = [&before](HWND window) {
+        return std::find(before.begin(), before.end(), window) == before.end();
+    };
+    bool showed = false;
+    for (int wait = 0; wait < 100 && !showed; ++wait) {
+        Sleep(100);
+        for (HWND window : ForeignWindows())
+            showed = showed || (isNew(window) && testing::WindowText(window).find(folderName) != std::wstring::npos);
+    }
+    for (HWND window : ForeignWindows()) {
+        if (isNew(window))
+            PostMessageW(window, WM_CLOSE, 0, 0);
+    }
+    Sleep(300);
+    return showed;
+}
+
+TEST_F(ShellFolder, LocatingADirectoryOpensItsParent)
+{
+    // The file manager shows the parent folder (with the directory selected), not the directory.
+    const std::wstring parentName = root.substr(root.rfind(L'\\') + 1);
+    testing::DirectoryTestWindow ui;
+    ui.SetRows({{L"1", L"目标目录", folder, L""}});
+    ui.Select(0);
+    std::vector<HWND> before = ForeignWindows();
+    LocateDirectory();
+    EXPECT_TRUE(NewWindowShowed(before, parentName));
+
+    before = ForeignWindows();
+    EXPECT_TRUE(RevealInFileManager(folder + L"\\", false));
+    EXPECT_TRUE(NewWindowShowed(before, parentName));
 }
 
 // Presses `button` in the folder browser once it shows; records whether it carried the
