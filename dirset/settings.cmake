@@ -17,9 +17,18 @@ qf_add_test(settings_platform_test
   LIBS qf_settings_core
   TIMEOUT 60)
 
-# The save and load against the directory list, once the list's library is there.
-if(TARGET qf_dirlist)
-  add_library(qf_settings STATIC settings_file.cpp settings_file.h)
-  target_link_libraries(qf_settings PUBLIC qf_settings_core qf_win qf_ui_thread qf_sync_state
-    qf_dirlist qf_log_dialogs)
+qf_add_test(settings_file_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_file_test.cpp
+  LIBS qf_settings_core
+  TIMEOUT 120)
+if(TARGET settings_file_test AND CMAKE_CROSSCOMPILING)
+  add_test(NAME settings_long_path
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dirset/settings_long_path.sh
+            ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:settings_file_test>)
+  set_tests_properties(settings_long_path PROPERTIES TIMEOUT 120)
 endif()
+
+# The save button and the loader, on the directory list.
+add_library(qf_settings STATIC settings_file.cpp settings_file.h)
+target_link_libraries(qf_settings PUBLIC qf_settings_core qf_win qf_ui_thread qf_sync_state
+  qf_dirlist qf_log_dialogs)

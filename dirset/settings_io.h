@@ -10,7 +10,7 @@
 namespace qf {
 
 // A file larger than this is no settings file; it is read as empty.
-constexpr size_t kSettingsFileLimit = 64u << 20;
+constexpr size_t kSettingsFileLimit = 16u << 20;
 
 // A file with a UTF-8 or UTF-16 byte-order mark is read in that encoding, any other as code
 // page 936.
