@@ -22,3 +22,10 @@ qf_add_test(engine_rules_test
 qf_add_test(engine_pass_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/directory_pass_test.cpp ${QF_ENGINE_TEST_SUPPORT}
   LIBS qf_engine TIMEOUT 300)
+qf_add_test(engine_interrupted_copy_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/interrupted_copy_test.cpp ${QF_ENGINE_TEST_SUPPORT}
+  LIBS qf_engine TIMEOUT 300)
+if(TARGET engine_interrupted_copy_test)
+  add_dependencies(engine_interrupted_copy_test quenfold-pass)
+  target_compile_definitions(engine_interrupted_copy_test PRIVATE "QF_PASS_TOOL=L\"$<TARGET_FILE:quenfold-pass>\"")
+endif()

@@ -1,0 +1,128 @@
+// Replacing a file goes through a temporary beside it: whatever stops a copy half-way, the
+// file under its real name is either the old one or the complete new one.
+#include "sync/directory_pass.h"
+#include "sync/safe_copy.h"
+#include "tests/sync/test_tree.h"
+
+#include <gtest/gtest.h>
+#include <winioctl.h>
+
+namespace {
+
+using qftest::Exists;
+using qftest::ReadBytes;
+using qftest::TestTree;
+
+const long long kBigSize = 400LL * 1024 * 1024;
+
+std::wstring PassTool()
+{
+    std::wstring path = QF_PASS_TOOL;
+    if (!path.empty() && path[0] == L'/') {  // a Unix path under Wine, where drive Z: is the root
+        for (wchar_t& c : path)
+            if (c == L'/')
+                c = L'\\';
+        path = L"Z:" + path;
+    }
+    return path;
+}
+
+// Zeros, then "END": quick to make, slow enough to copy that the copy can be caught.
+bool MakeBigFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = kBigSize;
+    DWORD written = 0;
+    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && WriteFile(file, "END", 3, &written, nullptr);
+    CloseHandle(file);
+    return ok;
+}
+
+long long SizeOf(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Runs the one-pass tool and kills it as soon as its temporary copy of `name` appears.
+bool KillPassMidCopy(const TestTree& tree, const std::wstring& name)
+{
+    std::wstring command = L"\"" + PassTool() + L"\" \"" + tree.Path(L"src") + L"\" \"" + tree.Path(L"dst") + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    const std::wstring temporary = tree.Path(L"dst\\" + qf::TemporaryNameFor(name));
+    bool caught = false;
+    for (int tries = 0; tries < 20000 && !caught; ++tries) {
+        caught = Exists(temporary) && SizeOf(temporary) > 0;
+        if (!caught && WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0)
+            break;
+    }
+    TerminateProcess(process.hProcess, 9);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return caught;
+}
+
+TEST(InterruptedCopy, KilledPassLeavesTheOldTargetAndTheNextPassCompletes)
+{
+    TestTree tree;
+    tree.Directory(L"src");
+    ASSERT_TRUE(MakeBigFile(tree.Path(L"src\\big.bin")));
+    tree.File(L"dst\\big.bin", "the old target");
+    ASSERT_TRUE(KillPassMidCopy(tree, L"big.bin")) << "the copy was not caught under way";
+
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\big.bin")), "the old target");
+    EXPECT_EQ(qftest::TemporaryLeftovers(tree.Path(L"dst")).size(), 1u) << "the killed copy's temporary stays";
+
+    // The next pass overwrites the leftover and replaces the target whole.
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(SizeOf(tree.Path(L"dst\\big.bin")), kBigSize + 3);
+    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
+}
+
+TEST(InterruptedCopy, KilledPassLeavesNoNewFileUnderItsName)
+{
+    TestTree tree;
+    tree.Directory(L"src");
+    tree.Directory(L"dst");
+    ASSERT_TRUE(MakeBigFile(tree.Path(L"src\\fresh.bin")));
+    ASSERT_TRUE(KillPassMidCopy(tree, L"fresh.bin")) << "the copy was not caught under way";
+    EXPECT_FALSE(Exists(tree.Path(L"dst\\fresh.bin")));
+}
+
+TEST(InterruptedCopy, StaleTemporaryIsOverwrittenOrRemoved)
+{
+    TestTree tree;
+    tree.File(L"src\\doc.txt", "new content");
+    tree.File(L"dst\\doc.txt", "old");
+    const std::wstring stale = tree.Path(L"dst\\" + qf::TemporaryNameFor(L"doc.txt"));
+    qftest::WriteBytes(stale, "a much longer leftover of a copy that was killed");
+    SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_READONLY);
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "new content");
+    EXPECT_FALSE(Exists(stale));
+
+    // A copy that fails removes the leftover too.
+    tree.File(L"src\\doc.txt", "newer content");
+    qftest::WriteBytes(stale, "leftover");
+    HANDLE locked = CreateFileW(tree.Path(L"src\\doc.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    CloseHandle(locked);
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "new content");
+    EXPECT_FALSE(Exists(stale));
+}
+
+}  // namespace
