@@ -1,0 +1,134 @@
+#include "sync/sync_worker.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "sync/directory_pass.h"
+#include "sync/interval.h"
+#include "sync/sync_state.h"
+
+namespace qf {
+namespace {
+
+const wchar_t kNotice[] = L"提示";
+
+std::atomic<unsigned long long> gSwitchOn{0};
+
+// Held for the whole of a pass, so that a worker superseded during its pass and the worker
+// of the newer switch-on never write into the same target at once. An SRW lock needs no
+// handle and cannot fail, and it lives as long as the process, as detached workers may.
+SRWLOCK gPassLock = SRWLOCK_INIT;
+
+class PassTurn {
+public:
+    PassTurn() { AcquireSRWLockExclusive(&gPassLock); }
+    ~PassTurn() { ReleaseSRWLockExclusive(&gPassLock); }
+    PassTurn(const PassTurn&) = delete;
+    PassTurn& operator=(const PassTurn&) = delete;
+};
+
+// Background processor, I/O and memory priority for the length of a pass, so that the
+// user's own work keeps the disk.
+class BackgroundMode {
+public:
+    BackgroundMode() : on_(SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN) != FALSE) {}
+    ~BackgroundMode()
+    {
+        if (on_)
+            SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_END);
+    }
+    BackgroundMode(const BackgroundMode&) = delete;
+    BackgroundMode& operator=(const BackgroundMode&) = delete;
+
+private:
+    bool on_;
+};
+
+struct WorkerStart {
+    SyncHost* host;
+    unsigned long long switchOn;
+};
+
+// On, and not switched off and on again since this worker's switch-on.
+bool StillWanted(unsigned long long switchOn)
+{
+    return IsSyncRunning() && gSwitchOn.load() == switchOn;
+}
+
+void PassInBackground(SyncHost& host)
+{
+    BackgroundMode background;
+    try {
+        SyncPass(host);
+    } catch (...) {
+        // A pass that failed part-way is simply tried again after the next wait.
+    }
+}
+
+void RunWorker(SyncHost& host, unsigned long long switchOn)
+{
+    host.Log(kNotice, L"同步开始");
+    std::int64_t count = 0;  // 64 bits: back-to-back passes could outrun 32 in days
+    for (;;) {
+        MessageWait(IntervalMilliseconds(IntervalSeconds(host.IntervalText())));
+        if (!StillWanted(switchOn))
+            break;
+        {
+            PassTurn turn;  // an older worker may still be finishing its pass
+            if (!StillWanted(switchOn))
+                break;
+            PassInBackground(host);
+        }
+        ++count;
+        host.Log(L"同步次数", std::to_wstring(count));
+    }
+    host.Log(kNotice, L"-");
+}
+
+DWORD WINAPI SyncWorker(void* parameter)
+{
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
+    try {
+        RunWorker(*start->host, start->switchOn);
+    } catch (...) {
+        try {
+            start->host->Log(kNotice, L"-");
+        } catch (...) {
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+unsigned long long NextSwitchOn()
+{
+    return ++gSwitchOn;
+}
+
+void StartSyncWorker(SyncHost& host, unsigned long long switchOn)
+{
+    auto start = std::make_unique<WorkerStart>(WorkerStart{&host, switchOn});
+    // A thread that cannot be made goes unnoticed, as the switch-on has been logged already.
+    if (StartDetachedThread(SyncWorker, start.get()))
+        start.release();
+}
+
+void SyncPass(SyncHost& host)
+{
+    const int rows = host.RowCount();
+    for (int row = 1; row < rows; ++row) {
+        const std::wstring source = host.PathOf(row);
+        if (source.empty())
+            continue;
+        // Read anew for every source, so a change made meanwhile is seen.
+        const std::wstring target = host.PathOf(0);
+        if (target.empty())
+            continue;
+        DirectoryPass(source, target);
+    }
+}
+
+}  // namespace qf

@@ -1,0 +1,24 @@
+#pragma once
+// The pieces behind ToggleSync: the worker thread, one pass, and the switch-on numbers that
+// let a worker know it has been superseded.
+#include <windows.h>
+
+#include "sync/scheduler.h"
+
+namespace qf {
+
+// Numbers a new switch-on; call before SyncRunning goes on, so that a worker which sees the
+// flag on also sees the new number.
+unsigned long long NextSwitchOn();
+
+// Starts the worker of switch-on `switchOn` on a detached thread.
+void StartSyncWorker(SyncHost& host, unsigned long long switchOn);
+
+// From every non-empty source row into the target row's directory, reading each cell when
+// it is needed.
+void SyncPass(SyncHost& host);
+
+// StartThread, telling whether the thread was made (so that its parameter can be freed).
+bool StartDetachedThread(LPTHREAD_START_ROUTINE routine, void* parameter);
+
+}  // namespace qf
