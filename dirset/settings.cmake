@@ -32,3 +32,10 @@ endif()
 add_library(qf_settings STATIC settings_file.cpp settings_file.h)
 target_link_libraries(qf_settings PUBLIC qf_settings_core qf_win qf_ui_thread qf_sync_state
   qf_dirlist qf_log_dialogs)
+
+if(TARGET qf_dirlist_test_window)
+  qf_add_test(settings_glue_test
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_glue_test.cpp
+    LIBS qf_settings qf_dirlist_test_window
+    TIMEOUT 60)
+endif()

@@ -22,7 +22,7 @@ std::vector<SettingsRow> ListRows(const DirectoryListView& list)
 
 // All rows in one go, so no edit of the user's lands between two of them; never beyond the
 // list's limit, even when the user has added rows before the load arrived.
-void AppendRows(const DirectoryListView& list, const std::vector<SettingsRow>& rows)
+void AppendRows(DirectoryListView list, const std::vector<SettingsRow>& rows)
 {
     for (const SettingsRow& source : rows) {
         if (list.RowCount() >= MaxDirectoryRows)
