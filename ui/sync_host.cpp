@@ -1,0 +1,55 @@
+#include "ui/sync_host.h"
+
+#include "dirset/directory_list.h"
+#include "ui/log_panel.h"
+#include "ui/ui_thread.h"
+
+namespace qf {
+namespace {
+
+constexpr int kPathColumn = 2;
+
+std::wstring WindowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], length + 1)));
+    return text;
+}
+
+}  // namespace
+
+std::wstring ControlSyncHost::IntervalText()
+{
+    std::wstring text;
+    RunOnUiThread([&] { text = WindowText(intervalBox_); });
+    return text;
+}
+
+int ControlSyncHost::RowCount()
+{
+    int rows = 0;
+    RunOnUiThread([&] { rows = DirectoryList().RowCount(); });
+    return rows;
+}
+
+std::wstring ControlSyncHost::PathOf(int row)
+{
+    std::wstring path;
+    RunOnUiThread([&] { path = DirectoryList().CellText(row, kPathColumn); });
+    return path;
+}
+
+void ControlSyncHost::Log(const std::wstring& label, const std::wstring& message)
+{
+    AppendLog(label, message);  // carried out on the UI thread itself
+}
+
+void ControlSyncHost::SetStartCaption(const std::wstring& caption)
+{
+    RunOnUiThread([&] { SetWindowTextW(startButton_, caption.c_str()); });
+}
+
+}  // namespace qf
