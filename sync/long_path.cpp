@@ -55,10 +55,17 @@ std::wstring EngineDirectoryPath(const std::wstring& userPath)
 
 std::wstring DirectoryOnly(const std::wstring& directoryPath)
 {
-    std::wstring path = directoryPath;
-    if (path.size() > 1 && path.back() == L'\\' && path[path.size() - 2] != L':')
-        path.pop_back();
-    return path;
+    if (directoryPath.size() < 2 || directoryPath.back() != L'\\')
+        return directoryPath;
+    // A root keeps its separator: a drive or volume one level below the prefix, a share two.
+    bool unc = StartsWith(directoryPath, L"\\\\?\\UNC\\");
+    std::size_t start = unc ? 8 : (StartsWith(directoryPath, L"\\\\?\\") || StartsWith(directoryPath, L"\\\\.\\")) ? 4 : 0;
+    std::size_t inner = 0;
+    for (std::size_t at = start; at + 1 < directoryPath.size(); ++at)
+        inner += directoryPath[at] == L'\\';
+    if (inner < (unc ? 2u : 1u))
+        return directoryPath;
+    return directoryPath.substr(0, directoryPath.size() - 1);
 }
 
 }  // namespace qf

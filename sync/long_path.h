@@ -16,7 +16,8 @@ std::wstring ExtendedDirectoryPath(const std::wstring& fullPath);
 std::wstring EngineDirectoryPath(const std::wstring& userPath);
 
 // The directory itself, for calls that open or create it: the trailing separator dropped,
-// except after a drive ("\\?\C:\"), where it names the root and not the volume.
+// except at a root ("\\?\C:\", "\\?\UNC\server\share\"), where without it the path would
+// name the volume or the share instead.
 std::wstring DirectoryOnly(const std::wstring& directoryPath);
 
 }  // namespace qf

@@ -77,6 +77,8 @@ TEST(EnginePath, TakesTheExtendedFormWithOneSeparator)
 
     EXPECT_EQ(qf::DirectoryOnly(L"\\\\?\\C:\\data\\"), L"\\\\?\\C:\\data");
     EXPECT_EQ(qf::DirectoryOnly(L"\\\\?\\C:\\"), L"\\\\?\\C:\\") << "the root, not the volume";
+    EXPECT_EQ(qf::DirectoryOnly(L"\\\\?\\UNC\\s\\t\\"), L"\\\\?\\UNC\\s\\t\\") << "a share root";
+    EXPECT_EQ(qf::DirectoryOnly(L"\\\\?\\UNC\\s\\t\\d\\"), L"\\\\?\\UNC\\s\\t\\d");
 }
 
 TEST(EnginePath, MakesUserPathsFull)
