@@ -39,3 +39,8 @@ if(TARGET qf_dirlist_test_window)
     LIBS qf_settings qf_dirlist_test_window
     TIMEOUT 60)
 endif()
+
+qf_add_test(settings_fuzz_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_fuzz_test.cpp
+  LIBS qf_settings_core
+  TIMEOUT 120)
