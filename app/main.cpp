@@ -1,8 +1,9 @@
-// Placeholder entry until the main window lands.
 #include <windows.h>
 
+#include "app/startup.h"
+
+// The command line is not read.
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    MessageBoxW(nullptr, L"987Quenfold", L"987Quenfold", MB_OK);
-    return 0;
+    return qf::StartUp();
 }
