@@ -1,0 +1,374 @@
+#!/usr/bin/env python3
+"""Benchmark of the directory pass against the tools a user would pick instead.
+
+    tools/bench/bench.py [--quick] [--build DIR] [--work DIR] [--runs N] [--keep]
+
+Builds the helpers, makes an office-share-like tree from a seed (small files in nested folders,
+plus a few large files), then times, with the page cache warm, the pass tool under Wine against
+cp -a, rsync -rc --checksum-choice=md5 --dry-run and md5sum over both trees, and the least that
+Wine itself costs (a program that only lists, opens and reads every file). Prints one table and
+writes it to BUILD/bench-results.md.
+
+Wine programs run through the build's wine-run wrapper with the Wine server kept up, so a run
+pays only the start of one process; that start-up is measured on its own (a program that does
+nothing) and shown, and the "net" figures are the wall times less its median.
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import tree  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def windows_path(path):
+    """The path as a Wine program names it (drive Z: is the Unix root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Run:
+    """One timed command: wall seconds, processor seconds of it and its children, peak RSS."""
+
+    def __init__(self, wall, cpu, server_cpu, peak_kib, output):
+        self.wall = wall
+        # What the helper programs time from inside themselves (Wine's start-up left out).
+        fields = dict(part.split("=", 1) for part in output.split() if "=" in part)
+        self.inner = float(fields["ms"]) / 1000 if "ms" in fields else None
+        self.working_set_kib = int(fields.get("peak_working_set", 0)) / 1024
+        self.cpu = cpu
+        self.server_cpu = server_cpu
+        self.peak_kib = peak_kib
+        self.output = output
+
+
+class Bench:
+    def __init__(self, options):
+        self.options = options
+        self.build = os.path.abspath(options.build)
+        self.work = os.path.abspath(options.work)
+        self.wine_run = os.path.join(self.build, "wine-run")
+        self.env = dict(os.environ)
+        self.env.pop("DISPLAY", None)
+        self.env.setdefault("QF_DISPLAY_NUMBER", str(options.display))
+        self.env["WINEDEBUG"] = "-all"
+        self.rows = []
+        self.notes = []
+        self.startup = 0.0
+        self.server_pid = None
+
+    # --- running and timing -------------------------------------------------------------
+
+    def _server_cpu(self):
+        """Processor seconds the build's Wine server has used so far (its round trips are
+        part of what a Wine program costs, though it is no child of ours)."""
+        if self.server_pid is None:
+            return 0.0
+        try:
+            with open("/proc/%d/stat" % self.server_pid) as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+            return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+        except (OSError, IndexError, ValueError):
+            return 0.0
+
+    def _find_server(self):
+        prefix = os.path.join(self.build, "wineprefix")
+        info = os.stat(prefix)
+        # The server works in a folder named after the prefix's device and inode.
+        wanted = "/server-%x-%x" % (info.st_dev, info.st_ino)
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.readlink("/proc/%s/cwd" % pid).endswith(wanted):
+                    self.server_pid = int(pid)
+                    return
+            except OSError:
+                continue
+
+    def run(self, command, shell=False):
+        if shell:
+            command = ["/bin/bash", "-c", command]
+        # The peak memory comes from /usr/bin/time: a child forked from this (large) Python
+        # process would count Python's pages as its own until it execs.
+        with tempfile.TemporaryFile() as output, tempfile.NamedTemporaryFile("r") as peak:
+            server_before = self._server_cpu()
+            start = time.perf_counter()
+            process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak.name] + command,
+                                       stdout=output, stderr=subprocess.STDOUT, env=self.env, cwd=self.build)
+            _, status, usage = os.wait4(process.pid, 0)
+            wall = time.perf_counter() - start
+            process.returncode = os.waitstatus_to_exitcode(status)
+            output.seek(0)
+            text = output.read().decode(errors="replace")
+            peak_kib = int(peak.read().split()[-1])
+        if process.returncode != 0:
+            raise SystemExit("command failed (%d): %s\n%s" % (process.returncode, command, text))
+        return Run(wall, usage.ru_utime + usage.ru_stime, self._server_cpu() - server_before, peak_kib, text)
+
+    def wine(self, *arguments):
+        return [self.wine_run] + list(arguments)
+
+    def measure(self, command, prepare=None, shell=False):
+        """One warm-up run, then the timed runs; `prepare` runs untimed before each."""
+        runs = []
+        for index in range(self.options.runs + 1):
+            if prepare:
+                prepare()
+            os.sync()
+            result = self.run(command, shell)
+            if index > 0:
+                runs.append(result)
+        return runs
+
+    # --- set-up --------------------------------------------------------------------------
+
+    def build_helpers(self):
+        if self.options.no_build:
+            return
+        if not os.path.exists(os.path.join(self.build, "CMakeCache.txt")):
+            subprocess.run(["cmake", "-S", ROOT, "-B", self.build,
+                            "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(ROOT, "cmake/mingw-w64-x86_64.cmake"),
+                            "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", self.build, "--target", "qf-bench", "-j2"], check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def find_helpers(self):
+        self.pass_tool = os.path.join(self.build, "tools/pass/quenfold-pass.exe")
+        self.floor_tool = os.path.join(self.build, "tools/bench/qf-bench-floor.exe")
+        self.probe_tool = os.path.join(self.build, "tools/bench/qf-bench-pass.exe")
+
+    def make_trees(self):
+        self.layout = tree.plan(self.options.seed, self.options.files, self.options.size_mib)
+        self.source = os.path.join(self.work, "source")
+        self.same = os.path.join(self.work, "same")
+        self.first = os.path.join(self.work, "first")
+        self.copy = os.path.join(self.work, "copy")
+        need = 3.3 * self.options.size_mib * tree.MIB
+        os.makedirs(self.work, exist_ok=True)
+        if not tree.generated_as(self.source, self.layout):
+            free = shutil.disk_usage(self.work).free
+            if free < need:
+                raise SystemExit("%s has %.1f GiB free; the trees need %.1f GiB"
+                                 % (self.work, free / 2**30, need / 2**30))
+            for folder in (self.source, self.same, self.first, self.copy):
+                shutil.rmtree(folder, ignore_errors=True)
+            started = time.perf_counter()
+            tree.generate(self.source, self.layout)
+            print("generated %s in %.0f s" % (self.source, time.perf_counter() - started), flush=True)
+        for part in ("office", "large"):
+            if not os.path.isdir(os.path.join(self.same, part)):
+                os.makedirs(self.same, exist_ok=True)
+                subprocess.run(["cp", "-a", os.path.join(self.source, part), os.path.join(self.same, part)],
+                               check=True)
+            shutil.rmtree(os.path.join(self.first, part), ignore_errors=True)
+            tree.copy_folders(os.path.join(self.source, part), os.path.join(self.first, part))
+        os.makedirs(self.copy, exist_ok=True)
+        self.changes = tree.changed_files(self.layout)
+
+    def describe(self, part):
+        files = 0
+        size = 0
+        for folder, folders, names in os.walk(os.path.join(self.source, part)):
+            files += len(names)
+            size += sum(os.path.getsize(os.path.join(folder, name)) for name in names)
+        folders = sum(1 for _ in os.walk(os.path.join(self.source, part)))
+        return "%d files in %d folders, %.0f MiB" % (files, folders, size / tree.MIB)
+
+    # --- results -------------------------------------------------------------------------
+
+    def row(self, what, ours, theirs_name=None, theirs=None, goal=None):
+        self.rows.append((what, ours, theirs_name, theirs, goal))
+        ours_wall = [r.wall for r in ours]
+        line = "%-34s ours %7.3f s" % (what, statistics.median(ours_wall))
+        if theirs:
+            line += "   %-22s %7.3f s" % (theirs_name, statistics.median(r.wall for r in theirs))
+        print(line, flush=True)
+
+    def table(self):
+        start = self.startup
+        lines = ["| measurement | ours min | ours median | ours net median | CPU (+server) | against | their min "
+                 "| their median | ratio | ratio (net) | goal |",
+                 "|---|---|---|---|---|---|---|---|---|---|---|"]
+        verdicts = []
+        for what, ours, theirs_name, theirs, goal in self.rows:
+            walls = sorted(r.wall for r in ours)
+            median = statistics.median(walls)
+            inner = [r.inner for r in ours if r.inner is not None]
+            net = statistics.median(inner) if inner else max(0.0, median - start)
+            cpu = statistics.median(r.cpu for r in ours)
+            server = statistics.median(r.server_cpu for r in ours)
+            cells = [what, "%.3f" % walls[0], "%.3f" % median, "%.3f" % net, "%.2f (+%.2f)" % (cpu, server)]
+            if theirs:
+                their = sorted(r.wall for r in theirs)
+                their_median = statistics.median(their)
+                ratio = median / their_median
+                net_ratio = net / their_median
+                cells += [theirs_name, "%.3f" % their[0], "%.3f" % their_median, "%.2f" % ratio, "%.2f" % net_ratio]
+                if goal is not None:
+                    met = net_ratio <= goal
+                    cells.append("≤ %.1f: %s" % (goal, "met" if met else "NOT met"))
+                    verdicts.append("- %s against %s: %.2f × net (%.2f × raw), goal ≤ %.1f × — %s"
+                                    % (what, theirs_name, net_ratio, ratio, goal, "met" if met else "NOT met"))
+                else:
+                    cells.append("")
+            else:
+                cells += ["", "", "", "", "", ""]
+            lines.append("| " + " | ".join(cells) + " |")
+        return lines, verdicts
+
+    # --- the measurements ----------------------------------------------------------------
+
+    def measure_startup(self):
+        self.run(self.wine(self.floor_tool, "noop"))  # brings the Wine session up
+        self._find_server()
+        runs = self.measure(self.wine(self.floor_tool, "noop"))
+        self.startup = statistics.median(r.wall for r in runs)
+        self.row("Wine start-up (program doing nothing)", runs)
+        self.startup_rss = max(r.peak_kib for r in runs)
+
+    def pass_command(self, source, target, tool=None):
+        """The pass through qf-bench-pass: the same DirectoryPass as quenfold-pass.exe, timed
+        from inside too and reporting its peak working set."""
+        return self.wine(tool or self.probe_tool, windows_path(source), windows_path(target))
+
+    def peak(self, what, runs):
+        self.peaks.append((what, max(r.peak_kib for r in runs), max(r.working_set_kib for r in runs)))
+
+    def both_trees_md5(self, part):
+        return ("find %s %s -type f -print0 | xargs -0 md5sum > /dev/null"
+                % (os.path.join(self.source, part), os.path.join(self.same, part)))
+
+    def measure_part(self, part):
+        source = os.path.join(self.source, part)
+        same = os.path.join(self.same, part)
+        first = os.path.join(self.first, part)
+        copy = os.path.join(self.copy, part)
+        label = "office mix" if part == "office" else "large files"
+        first_goal = 4.0 if part == "office" else 1.1
+        same_goal = 1.0 if part == "office" else 0.6
+
+        ours = self.measure(self.pass_command(source, first), prepare=lambda: tree.remove_files(first))
+        cp = self.measure(["cp", "-a", source, copy], prepare=lambda: shutil.rmtree(copy, ignore_errors=True))
+        self.row("first pass, " + label, ours, "cp -a", cp, first_goal)
+        self.peak("first pass, " + label, ours)
+        shutil.rmtree(copy, ignore_errors=True)
+        tree.remove_files(first)
+
+        ours = self.measure(self.pass_command(source, same))
+        md5 = self.measure(self.both_trees_md5(part), shell=True)
+        rsync = self.measure(["rsync", "-rc", "--checksum-choice=md5", "--dry-run", source + "/", same + "/"])
+        self.row("unchanged pass, " + label, ours, "md5sum both trees", md5, same_goal)
+        if part == "office":
+            self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, 1.0))
+        else:
+            self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, None))
+        self.peak("unchanged pass, " + label, ours)
+        tool = self.measure(self.pass_command(source, same, self.pass_tool))
+        self.row("unchanged pass, %s, by quenfold-pass.exe" % label, tool, "md5sum both trees", md5)
+
+        if part == "office":
+            changed = self.measure(self.pass_command(source, same),
+                                   prepare=lambda: tree.apply_changes(same, self.changes))
+            self.row("1 %% changed (%d files), %s" % (len(self.changes), label), changed, "md5sum both trees", md5)
+            self.peak("1 % changed, " + label, changed)
+
+        for mode, what in (("read", "Wine floor: open+read+close"), ("open", "Wine floor: open+close"),
+                           ("list", "Wine floor: list only")):
+            floor = self.measure(self.wine(self.floor_tool, mode, windows_path(source), windows_path(same)))
+            self.row("%s, both trees, %s" % (what, label), floor, "md5sum both trees", md5)
+            if mode == "read":
+                self.rows.append(("unchanged pass against the floor, " + label, ours,
+                                  "floor open+read+close", floor, None))
+
+        # The real tool's peak, taken by a Windows parent, to check the figures above against.
+        tree.remove_files(first)
+        child = self.run(self.wine(self.probe_tool, "--child", self.pass_tool, windows_path(source),
+                                   windows_path(first)))
+        self.inner.append(("first pass, %s, quenfold-pass.exe under qf-bench-pass --child" % label,
+                           child.output.strip()))
+        tree.remove_files(first)
+
+    def report(self):
+        lines = ["# Directory pass benchmark", ""]
+        lines.append("Tree (seed %d): office mix %s; large files %s."
+                     % (self.options.seed, self.describe("office"), self.describe("large")))
+        lines.append("Each figure: %d timed runs after one warm-up, page cache warm, `sync` before each run. "
+                     "Machine: %d cores, load average before the runs %.1f, after %.1f."
+                     % (self.options.runs, os.cpu_count(), self.load_before, os.getloadavg()[0]))
+        lines.append("Wine programs run through `wine-run` with the Wine server up. Wine start-up (median of a "
+                     "program that does nothing): %.3f s. \"ours\" = wall time of the whole Wine process, start-up "
+                     "included; \"net\" = the time the program measured from inside (start-up excluded; for "
+                     "quenfold-pass.exe, which reports nothing, the wall time less the start-up median). The pass "
+                     "rows run DirectoryPass through qf-bench-pass, which times it from inside; the rows \"by "
+                     "quenfold-pass.exe\" check it against the tool itself. Goals are judged on net." % self.startup)
+        lines.append("CPU = user+system seconds of the command and its children; +server = seconds the Wine "
+                     "server spent meanwhile (not a child, so counted apart).")
+        lines.append("")
+        table, verdicts = self.table()
+        lines += table
+        lines += ["", "## Peak memory of the pass process (maximum over the runs)", ""]
+        lines.append("| run | peak RSS (/usr/bin/time) | PeakWorkingSetSize (GetProcessMemoryInfo) |")
+        lines.append("|---|---|---|")
+        lines.append("| Wine start-up only (program doing nothing) | %.1f MiB | |" % (self.startup_rss / 1024))
+        for what, kib, working_set in self.peaks:
+            lines.append("| %s | %.1f MiB | %.1f MiB |" % (what, kib / 1024, working_set / 1024))
+        worst = max(max(kib, working_set) for _, kib, working_set in self.peaks) / 1024
+        verdicts.append("- peak memory of a pass: %.1f MiB, goal < 64 MiB — %s" % (worst, "met" if worst < 64 else
+                                                                                   "NOT met"))
+        lines += ["", "## Cross-checks", ""]
+        for what, text in self.inner:
+            lines.append("- %s: %s" % (what, text))
+        lines += ["", "## Goals", ""] + verdicts
+        if self.notes:
+            lines += [""] + self.notes
+        text = "\n".join(lines) + "\n"
+        print()
+        print(text)
+        path = os.path.join(self.build, "bench-results.md")
+        with open(path, "w") as out:
+            out.write(text)
+        print("written to " + path)
+
+    def main(self):
+        self.load_before = os.getloadavg()[0]
+        self.peaks = []
+        self.inner = []
+        self.build_helpers()
+        self.find_helpers()
+        self.make_trees()
+        self.measure_startup()
+        for part in ("office", "large"):
+            self.measure_part(part)
+        self.report()
+        if not self.options.keep:
+            for folder in (self.source, self.same, self.first, self.copy):
+                shutil.rmtree(folder, ignore_errors=True)
+            print("removed the trees under " + self.work)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder (default: build)")
+    parser.add_argument("--work", default="/tmp/quenfold-bench", help="where the trees go (default: %(default)s)")
+    parser.add_argument("--size-mib", type=int, default=3072, help="whole tree size, half of it large files")
+    parser.add_argument("--files", type=int, default=20000, help="number of small files")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs per figure")
+    parser.add_argument("--seed", type=int, default=1, help="seed of names, sizes and content")
+    parser.add_argument("--quick", action="store_true", help="300 MiB, 2,400 files, 3 runs")
+    parser.add_argument("--no-build", action="store_true", help="use the helpers as built already")
+    parser.add_argument("--keep", action="store_true", help="keep the trees for the next run")
+    parser.add_argument("--display", type=int, default=97, help="X display number for Wine (default 97)")
+    options = parser.parse_args()
+    if options.quick:
+        options.size_mib, options.files, options.runs = 300, 2400, 3
+    Bench(options).main()
+
+
+if __name__ == "__main__":
+    main()

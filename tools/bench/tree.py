@@ -1,0 +1,156 @@
+"""The benchmark's trees: an office share made from a seed, and the edits of a "1 % changed" run.
+
+Everything here is deterministic: the same seed, file count and size give the same names,
+folders, sizes and bytes on every machine, so figures taken on different days compare.
+"""
+
+import json
+import os
+import random
+
+MIB = 1024 * 1024
+SMALLEST = 1024
+LARGEST_SMALL = 4 * MIB
+POOL_SIZE = 32 * MIB  # random bytes that every file's content is cut from
+LARGE_SHARES = (0.15, 0.25, 0.60)  # of the large files' part of the tree
+
+FOLDER_WORDS = ["Finance", "HR", "Projects", "Archive", "Sales", "Contracts", "Reports", "Minutes",
+                "Scans", "Templates", "2021", "2022", "2023", "Q1", "Q2", "Q3", "Q4", "Clients",
+                "财务", "人事", "项目", "归档", "合同", "报告", "会议纪要", "扫描件"]
+FILE_WORDS = ["report", "invoice", "budget", "minutes", "offer", "contract", "scan", "letter",
+              "plan", "summary", "报价单", "发票", "预算", "会议记录", "合同", "说明"]
+EXTENSIONS = [".docx", ".xlsx", ".pdf", ".pptx", ".txt", ".jpg", ".msg", ".csv", ".zip", ".doc", ".xls"]
+
+
+def _mean_size(bias):
+    """Mean of SMALLEST * (LARGEST_SMALL / SMALLEST) ** (u ** bias) for u uniform in [0, 1]."""
+    steps = 4000
+    ratio = LARGEST_SMALL / SMALLEST
+    return sum(SMALLEST * ratio ** (((i + 0.5) / steps) ** bias) for i in range(steps)) / steps
+
+
+def _bias_for_mean(mean):
+    """The skew that gives small files of this mean size: most files small, a few near 4 MiB."""
+    low, high = 0.01, 200.0
+    for _ in range(80):
+        middle = (low * high) ** 0.5
+        if _mean_size(middle) > mean:
+            low = middle
+        else:
+            high = middle
+    return (low * high) ** 0.5
+
+
+def plan(seed, files, size_mib):
+    """Folders, small files and large files of a tree, as relative paths and sizes."""
+    rng = random.Random(seed)
+    total = size_mib * MIB
+    large_total = total // 2
+    small_total = total - large_total
+    bias = _bias_for_mean(max(SMALLEST, small_total / max(1, files)))
+
+    folders = [""]
+    depth = {"": 0}
+    for index in range(max(1, files // 25)):
+        parent = rng.choice(folders if rng.random() < 0.5 else folders[:8])
+        if depth[parent] >= 6:
+            parent = ""
+        name = "%s %02d" % (rng.choice(FOLDER_WORDS), index % 100)
+        path = os.path.join(parent, name) if parent else name
+        if path in depth:
+            continue
+        folders.append(path)
+        depth[path] = depth[parent] + 1
+
+    small = []
+    ratio = LARGEST_SMALL / SMALLEST
+    for index in range(files):
+        folder = rng.choice(folders)
+        name = "%s_%05d%s" % (rng.choice(FILE_WORDS), index, rng.choice(EXTENSIONS))
+        size = int(SMALLEST * ratio ** (rng.random() ** bias))
+        small.append((os.path.join(folder, name) if folder else name, size))
+
+    large = []
+    for index, share in enumerate(LARGE_SHARES):
+        large.append(("disk-image-%d.vhd" % index if index % 2 == 0 else "video-%d.mp4" % index,
+                      max(MIB, int(large_total * share) // MIB * MIB)))
+    return {"seed": seed, "files": files, "size_mib": size_mib,
+            "folders": folders[1:], "small": small, "large": large}
+
+
+def _write(path, size, stamp, pool, rng):
+    """Writes `size` bytes cut from the pool, each 4 MiB piece stamped so no two files agree."""
+    with open(path, "wb") as out:
+        written = 0
+        piece = 0
+        while written < size:
+            length = min(4 * MIB, size - written)
+            head = ("%d:%d;" % (stamp, piece)).encode()[:length]
+            out.write(head)
+            start = rng.randrange(0, POOL_SIZE - length)
+            out.write(pool[start:start + length - len(head)])
+            written += length
+            piece += 1
+
+
+def generate(root, layout):
+    """Makes root/office (folders and small files) and root/large (the large files)."""
+    rng = random.Random(layout["seed"] * 7919 + 1)
+    pool = memoryview(rng.randbytes(POOL_SIZE))
+    office = os.path.join(root, "office")
+    large = os.path.join(root, "large")
+    os.makedirs(office, exist_ok=True)
+    os.makedirs(large, exist_ok=True)
+    for folder in layout["folders"]:
+        os.makedirs(os.path.join(office, folder), exist_ok=True)
+    for stamp, (relative, size) in enumerate(layout["small"]):
+        _write(os.path.join(office, relative), size, stamp, pool, rng)
+    for stamp, (relative, size) in enumerate(layout["large"]):
+        _write(os.path.join(large, relative), size, 1000000 + stamp, pool, rng)
+    with open(os.path.join(root, "layout.json"), "w") as out:
+        json.dump({key: layout[key] for key in ("seed", "files", "size_mib")}, out)
+
+
+def generated_as(root, layout):
+    """True when root already holds the tree of this seed, count and size."""
+    try:
+        with open(os.path.join(root, "layout.json")) as given:
+            return json.load(given) == {key: layout[key] for key in ("seed", "files", "size_mib")}
+    except (OSError, ValueError):
+        return False
+
+
+def changed_files(layout, share=0.01):
+    """The small files a "1 % changed" run edits: half keep their size, half grow."""
+    rng = random.Random(layout["seed"] * 31 + 7)
+    count = max(2, round(len(layout["small"]) * share))
+    chosen = rng.sample(range(len(layout["small"])), count)
+    return [(layout["small"][i][0], i % 2 == 0) for i in sorted(chosen)]
+
+
+def apply_changes(office_root, changes):
+    """Edits the chosen files under office_root; the pass under test puts them back."""
+    for relative, same_size in changes:
+        path = os.path.join(office_root, relative)
+        with open(path, "r+b") as file:
+            if same_size:
+                file.seek(os.path.getsize(path) // 2)
+                byte = file.read(1)
+                file.seek(-1, os.SEEK_CUR)
+                file.write(bytes([byte[0] ^ 0xFF]))
+            else:
+                file.seek(0, os.SEEK_END)
+                file.write(b"edited " * 16)
+
+
+def copy_folders(source, target):
+    """Makes every folder of source under target, and no file."""
+    for folder, _, _ in os.walk(source):
+        os.makedirs(os.path.join(target, os.path.relpath(folder, source)), exist_ok=True)
+
+
+def remove_files(root):
+    """Removes every file under root and keeps the folders."""
+    for folder, _, names in os.walk(root):
+        for name in names:
+            os.unlink(os.path.join(folder, name))
