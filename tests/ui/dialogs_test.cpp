@@ -214,6 +214,7 @@ TEST(AskText, DrawsTheTwoLinePromptOnTwoLinesInTheTemplatesLayout)
     RECT dialogExpected{0, 0, 252, 92}, dialogActual{};
     LOGFONTW font{};
     std::wstring confirm, cancel;
+    RECT outer{};
     DialogAnswerer answer(L"提示", [&](HWND dialog) {
         confirm = qf::test::ItemText(dialog, IDOK);
         cancel = qf::test::ItemText(dialog, IDCANCEL);
@@ -221,6 +222,7 @@ TEST(AskText, DrawsTheTwoLinePromptOnTwoLinesInTheTemplatesLayout)
             inked = InkedTextLines(GetDlgItem(dialog, IDC_ASK_TEXT_PROMPT));
             MapDialogRect(dialog, &dialogExpected);
             GetClientRect(dialog, &dialogActual);
+            GetWindowRect(dialog, &outer);
             GetObjectW(reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
             for (const Item& item : items) {
                 RECT expected = item.units;  // left, top, width, height: each mapped on its own
@@ -247,6 +249,10 @@ TEST(AskText, DrawsTheTwoLinePromptOnTwoLinesInTheTemplatesLayout)
     EXPECT_EQ(std::wstring(font.lfFaceName), L"宋体");
     EXPECT_EQ(confirm, L"确认输入(&O)");
     EXPECT_EQ(cancel, L"取消(&C)");
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((outer.left + outer.right) / 2, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR((outer.top + outer.bottom) / 2, (work.top + work.bottom) / 2, 1);
     EXPECT_EQ(dialogActual.right, dialogExpected.right);
     EXPECT_EQ(dialogActual.bottom, dialogExpected.bottom);
     ASSERT_EQ(placed.size(), items.size());
