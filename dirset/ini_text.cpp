@@ -48,18 +48,18 @@ std::wstring CopyEntry(std::wstring_view value)
     return copy;
 }
 
-void AddLine(std::wstring_view line, std::vector<IniSection>& sections, bool& inSection)
+void AddLine(std::wstring_view line, std::vector<IniSection>& sections)
 {
     if (line.front() == L'[') {
         const size_t close = line.rfind(L']');
         if (close != std::wstring_view::npos) {
             sections.push_back(IniSection{UpToNul(TrimBlanks(line.substr(1, close - 1))), {}});
-            inSection = true;
             return;
         }
         // "[broken" without its bracket is an ordinary line of the section it stands in.
     }
-    if (!inSection || line.front() == L';')
+    // Lines before the first header belong to no section.
+    if (sections.empty() || line.front() == L';')
         return;
     IniKey key;
     const size_t equals = line.find(L'=');
@@ -91,7 +91,6 @@ bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b)
 IniDocument IniDocument::Parse(std::wstring_view text)
 {
     IniDocument doc;
-    bool inSection = false;  // lines before the first header belong to no section
     size_t pos = 0;
     while (pos < text.size()) {
         const size_t start = pos;
@@ -102,7 +101,7 @@ IniDocument IniDocument::Parse(std::wstring_view text)
         while (pos < text.size() && IsLineBreak(text[pos]))
             ++pos;
         if (!line.empty())
-            AddLine(line, doc.sections_, inSection);
+            AddLine(line, doc.sections_);
     }
     return doc;
 }
