@@ -13,6 +13,7 @@ SMALLEST = 1024
 LARGEST_SMALL = 4 * MIB
 POOL_SIZE = 32 * MIB  # random bytes that every file's content is cut from
 LARGE_SHARES = (0.15, 0.25, 0.60)  # of the large files' part of the tree
+VERSION = 2  # of the way trees are made; a tree made otherwise is made again
 
 FOLDER_WORDS = ["Finance", "HR", "Projects", "Archive", "Sales", "Contracts", "Reports", "Minutes",
                 "Scans", "Templates", "2021", "2022", "2023", "Q1", "Q2", "Q3", "Q4", "Clients",
@@ -32,7 +33,7 @@ def _mean_size(bias):
 def _bias_for_mean(mean):
     """The skew that gives small files of this mean size: most files small, a few near 4 MiB."""
     low, high = 0.01, 200.0
-    for _ in range(80):
+    for _ in range(50):
         middle = (low * high) ** 0.5
         if _mean_size(middle) > mean:
             low = middle
@@ -62,13 +63,19 @@ def plan(seed, files, size_mib):
         folders.append(path)
         depth[path] = depth[parent] + 1
 
-    small = []
+    names = []
+    sizes = []
     ratio = LARGEST_SMALL / SMALLEST
     for index in range(files):
         folder = rng.choice(folders)
         name = "%s_%05d%s" % (rng.choice(FILE_WORDS), index, rng.choice(EXTENSIONS))
-        size = int(SMALLEST * ratio ** (rng.random() ** bias))
-        small.append((os.path.join(folder, name) if folder else name, size))
+        names.append(os.path.join(folder, name) if folder else name)
+        sizes.append(SMALLEST * ratio ** (rng.random() ** bias))
+    # A few files near 4 MiB sway a small tree's total far from its mean: scale to the total.
+    for _ in range(4):
+        scale = small_total / sum(sizes)
+        sizes = [min(LARGEST_SMALL, max(SMALLEST, size * scale)) for size in sizes]
+    small = [(name, int(size)) for name, size in zip(names, sizes)]
 
     large = []
     for index, share in enumerate(LARGE_SHARES):
@@ -108,14 +115,20 @@ def generate(root, layout):
     for stamp, (relative, size) in enumerate(layout["large"]):
         _write(os.path.join(large, relative), size, 1000000 + stamp, pool, rng)
     with open(os.path.join(root, "layout.json"), "w") as out:
-        json.dump({key: layout[key] for key in ("seed", "files", "size_mib")}, out)
+        json.dump(_identity(layout), out)
+
+
+def _identity(layout):
+    identity = {key: layout[key] for key in ("seed", "files", "size_mib")}
+    identity["version"] = VERSION
+    return identity
 
 
 def generated_as(root, layout):
     """True when root already holds the tree of this seed, count and size."""
     try:
         with open(os.path.join(root, "layout.json")) as given:
-            return json.load(given) == {key: layout[key] for key in ("seed", "files", "size_mib")}
+            return json.load(given) == _identity(layout)
     except (OSError, ValueError):
         return False
 
@@ -125,7 +138,7 @@ def changed_files(layout, share=0.01):
     rng = random.Random(layout["seed"] * 31 + 7)
     count = max(2, round(len(layout["small"]) * share))
     chosen = rng.sample(range(len(layout["small"])), count)
-    return [(layout["small"][i][0], i % 2 == 0) for i in sorted(chosen)]
+    return [(layout["small"][i][0], position % 2 == 0) for position, i in enumerate(sorted(chosen))]
 
 
 def apply_changes(office_root, changes):
