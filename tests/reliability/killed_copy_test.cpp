@@ -1,0 +1,173 @@
+// A pass killed at random moments while it replaces large files: every target file must still
+// hold either its old or its new content, whole, and the next complete pass must finish the
+// job and leave no temporary behind.
+#include "sync/directory_pass.h"
+#include "sync/safe_copy.h"
+#include "tests/reliability/fault_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <random>
+
+namespace {
+
+using qftest::Md5OfFile;
+using qftest::Scratch;
+
+// Two versions of each file. Some keep their size between versions, so the pass must read
+// and hash both sides before it copies; others change size and are copied at once.
+struct Versions {
+    std::wstring name;
+    std::size_t sizeA;
+    std::size_t sizeB;
+};
+
+const Versions kFiles[] = {
+    {L"same-size-1.bin", 4 << 20, 4 << 20},
+    {L"same-size-2.bin", 3 << 20, 3 << 20},
+    {L"grows.bin", 2 << 20, 5 << 20},
+    {L"shrinks.bin", 5 << 20, 1 << 20},
+    {L"\uc790\ub8cc \U0001F4BE.bin", 3 << 20, 4 << 20},  // Hangul and an emoji
+};
+
+const int kTrials = 24;
+
+class KilledPass : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        unsigned seed = 1;
+        for (const Versions& file : kFiles) {
+            ASSERT_TRUE(scratch_.File(L"a\\" + file.name, qftest::PatternContent(file.sizeA, seed++)));
+            ASSERT_TRUE(scratch_.File(L"b\\" + file.name, qftest::PatternContent(file.sizeB, seed++)));
+            ASSERT_TRUE(scratch_.File(L"dst\\" + file.name, qftest::PatternContent(file.sizeA, seed - 2)));
+            digestA_.push_back(Md5OfFile(scratch_.Path(L"a\\" + file.name)));
+            digestB_.push_back(Md5OfFile(scratch_.Path(L"b\\" + file.name)));
+        }
+    }
+
+    // Runs quenfold-pass from `source` into the target; killed after `killAfter` ms unless it
+    // ends first. True when it ran to its end.
+    bool RunPass(const std::wstring& source, DWORD killAfter)
+    {
+        qftest::ChildProcess pass;
+        EXPECT_TRUE(pass.Start(qftest::ProgramPath(QF_PASS_EXE),
+                               L"\"" + scratch_.Path(source) + L"\" \"" + scratch_.Path(L"dst") + L"\""));
+        if (pass.Wait(killAfter))
+            return pass.ExitCode() == 0;
+        pass.Kill();
+        return false;
+    }
+
+    // Every target file is one version or the other, whole; the count of files at version B.
+    int CheckWhole(int trial)
+    {
+        int atB = 0;
+        for (std::size_t i = 0; i < std::size(kFiles); ++i) {
+            std::wstring digest = Md5OfFile(scratch_.Path(L"dst\\" + kFiles[i].name));
+            EXPECT_TRUE(digest == digestA_[i] || digest == digestB_[i])
+                << "trial " << trial << ": " << kFiles[i].name << " is neither version: " << digest;
+            atB += digest == digestB_[i];
+        }
+        return atB;
+    }
+
+    Scratch scratch_;
+    std::vector<std::wstring> digestA_;
+    std::vector<std::wstring> digestB_;
+};
+
+TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
+{
+    // How long the program takes to start and an uninterrupted pass takes here, so that the
+    // kills fall across the work of the pass, not into the start of the process.
+    DWORD started = GetTickCount();
+    ASSERT_TRUE(RunPass(L"b", 120000));
+    DWORD full = std::max<DWORD>(GetTickCount() - started, 50);
+    started = GetTickCount();
+    {
+        qftest::ChildProcess idle;
+        ASSERT_TRUE(idle.Start(qftest::ProgramPath(QF_PASS_EXE), L""));
+        ASSERT_TRUE(idle.Wait(60000));
+    }
+    DWORD startup = std::min<DWORD>(GetTickCount() - started, full / 2);
+    ASSERT_EQ(CheckWhole(-1), static_cast<int>(std::size(kFiles)));
+    EXPECT_TRUE(qftest::Leftovers(scratch_.Path(L"dst")).empty());
+
+    unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<DWORD> moment(startup, full);
+    DWORD trialsStarted = GetTickCount();
+    int before = static_cast<int>(std::size(kFiles));
+    int completed = 0;
+    int killedWithTemporary = 0;
+    int partlyDone = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        // Alternate the source so that every trial has files to replace.
+        const wchar_t* source = trial % 2 == 0 ? L"a" : L"b";
+        completed += RunPass(source, moment(random));
+        int after = CheckWhole(trial);
+        bool leftover = !qftest::Leftovers(scratch_.Path(L"dst")).empty();
+        killedWithTemporary += leftover;
+        partlyDone += after != before && after != 0 && after != static_cast<int>(std::size(kFiles));
+        if (HasFailure())
+            FAIL() << "seed " << seed;
+        before = after;
+    }
+    std::printf("%d trials (%d ran to the end), %d killed mid-copy (temporary left), %d left a mix of versions; "
+                "pass %lu ms, of which start %lu ms; trials took %lu ms\n",
+                kTrials, completed, killedWithTemporary, partlyDone, static_cast<unsigned long>(full),
+                static_cast<unsigned long>(startup), static_cast<unsigned long>(GetTickCount() - trialsStarted));
+
+    // Complete passes bring everything to the source, and as the second one copies every
+    // file, it overwrites every temporary the kills left.
+    ASSERT_TRUE(RunPass(L"b", 120000));
+    EXPECT_EQ(CheckWhole(kTrials), static_cast<int>(std::size(kFiles)));
+    ASSERT_TRUE(RunPass(L"a", 120000));
+    EXPECT_EQ(CheckWhole(kTrials), 0);
+    EXPECT_TRUE(qftest::Leftovers(scratch_.Path(L"dst")).empty());
+}
+
+TEST(LeftoverTemporary, IsOverwrittenByTheNextCopyOfThatFile)
+{
+    Scratch scratch;
+    scratch.File(L"src\\report.doc", "the new report");
+    scratch.File(L"dst\\report.doc", "old");
+    scratch.File(L"src\\notes.txt", "notes");
+    // Leftovers of killed copies: one longer than the real content; one read-only (a copy of
+    // a read-only source is read-only too) for a file the target does not have yet.
+    std::wstring reportTemporary = scratch.Path(L"dst\\" + qf::TemporaryNameFor(L"report.doc"));
+    std::wstring notesTemporary = scratch.Path(L"dst\\" + qf::TemporaryNameFor(L"notes.txt"));
+    ASSERT_TRUE(qftest::WriteContent(reportTemporary, std::string(100000, 'x')));
+    ASSERT_TRUE(qftest::WriteContent(notesTemporary, "half"));
+    SetFileAttributesW(qftest::Long(notesTemporary).c_str(), FILE_ATTRIBUTE_READONLY);
+
+    qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
+
+    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\report.doc")), "the new report");
+    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\notes.txt")), "notes");
+    EXPECT_TRUE(qftest::Leftovers(scratch.Path(L"dst")).empty());
+}
+
+// Fails: a leftover stays for good when the file it was meant for needs no copy any more (the
+// copy was killed after the file had been brought up to date another way, or the source went
+// back to the target's content). It may be as large as the file. The pass deletes nothing of
+// the user's, but its own temporaries it may and should clear.
+TEST(LeftoverTemporary, DISABLED_IsRemovedWhenItsFileNeedsNoCopy)
+{
+    Scratch scratch;
+    scratch.File(L"src\\same.doc", "equal content");
+    scratch.File(L"dst\\same.doc", "equal content");
+    std::wstring temporary = scratch.Path(L"dst\\" + qf::TemporaryNameFor(L"same.doc"));
+    ASSERT_TRUE(qftest::WriteContent(temporary, std::string(100000, 'x')));
+
+    qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
+
+    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\same.doc")), "equal content");
+    EXPECT_TRUE(qftest::Leftovers(scratch.Path(L"dst")).empty());
+}
+
+}  // namespace
