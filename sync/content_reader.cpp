@@ -32,9 +32,9 @@ std::size_t ContentReader::Read(unsigned char* buffer, std::size_t capacity)
     return got;
 }
 
-std::unique_ptr<unsigned char[]> NewContentBlock()
+std::unique_ptr<unsigned char[]> NewContentBlock(std::size_t size)
 {
-    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[kContentBlockSize]);
+    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[size]);
 }
 
 }  // namespace qf

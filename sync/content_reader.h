@@ -30,7 +30,11 @@ private:
     bool failed_ = false;
 };
 
+// A block for a single read-through. Under the size from which the heap maps fresh memory for
+// each allocation (measured under Wine: a fresh megabyte costs more than reading a small file).
+constexpr std::size_t kSingleContentBlockSize = 256 * 1024;
+
 // A block buffer, or null when memory is short (the caller then treats content as unreadable).
-std::unique_ptr<unsigned char[]> NewContentBlock();
+std::unique_ptr<unsigned char[]> NewContentBlock(std::size_t size = kContentBlockSize);
 
 }  // namespace qf

@@ -35,10 +35,10 @@ std::wstring FileDigest(const std::wstring& path)
     if (!hasher.Restart())
         return {};
     ContentReader reader(path);
-    std::unique_ptr<unsigned char[]> block = reader.Failed() ? nullptr : NewContentBlock();
+    std::unique_ptr<unsigned char[]> block = reader.Failed() ? nullptr : NewContentBlock(kSingleContentBlockSize);
     if (!block)
         return FinishFileDigest(hasher, true);  // no memory counts as unreadable
-    while (std::size_t got = reader.Read(block.get(), kContentBlockSize))
+    while (std::size_t got = reader.Read(block.get(), kSingleContentBlockSize))
         hasher.Update(block.get(), got);
     return FinishFileDigest(hasher, reader.Failed());
 }

@@ -5,7 +5,8 @@
 // hashed on a second core. Memory stays at two blocks whatever the file sizes.
 //
 // One PairDigest serves one thread for a whole pass; it owns its helper thread, started at
-// the first pair large enough to be worth it and ended when the PairDigest goes.
+// the first pair large enough to be worth it and ended when the PairDigest goes, and its two
+// blocks, taken once: fresh large buffers per file would cost more than reading small files.
 #include "sync/md5_hasher.h"
 #include "win/unique_handle.h"
 

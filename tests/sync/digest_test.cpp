@@ -86,7 +86,7 @@ TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContent)
 TEST(FileDigest, HashesWholeContentAcrossBlocks)
 {
     TestTree tree;
-    const std::size_t block = qf::kContentBlockSize;
+    const std::size_t block = qf::kSingleContentBlockSize;
     for (std::size_t length : {std::size_t(1), block - 1, block, block + 1, 3 * block + 17}) {
         std::string content = Pattern(length);
         tree.File(L"f", content);
