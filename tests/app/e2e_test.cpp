@@ -1,0 +1,437 @@
+// The real quenfold.exe, started in a fresh folder and driven from this second process through
+// its own windows: context menu, folder browser, remark prompt, message box, buttons, list
+// cells, log text and the files synchronised on disk.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/app/remote_window.h"
+#include "ui/dialog_ids.h"
+#include "ui/resource.h"
+
+namespace qf::e2e {
+namespace {
+
+constexpr DWORD kShortWait = 15000;
+constexpr DWORD kPassWait = 30000;
+const wchar_t kCaption[] = L"987Quenfold";
+
+std::wstring ModuleDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path);
+    return text.substr(0, text.find_last_of(L'\\'));
+}
+
+void WriteFile(const std::wstring& path, const std::string& bytes)
+{
+    std::ofstream(path.c_str(), std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    if (!in)
+        return "<missing>";
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> Lines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = text.find(L"\r\n", from);
+        if (end == std::wstring::npos) {
+            lines.push_back(text.substr(from) + L"<no line end>");
+            break;
+        }
+        lines.push_back(text.substr(from, end - from));
+        from = end + 2;
+    }
+    return lines;
+}
+
+// A folder of its own for each test, with the program copied in, so that 配置.ini lands there.
+class Sandbox {
+public:
+    Sandbox()
+    {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        wchar_t longTemp[MAX_PATH] = {};
+        GetLongPathNameW(temp, longTemp, MAX_PATH);
+        root_ = std::wstring(longTemp) + L"qf-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount());
+        CreateDirectoryW(root_.c_str(), nullptr);
+        CreateDirectoryW(AppDir().c_str(), nullptr);
+        CopyFileW((ModuleDirectory() + L"\\quenfold.exe").c_str(), Exe().c_str(), FALSE);
+    }
+    ~Sandbox() { Remove(root_); }
+
+    std::wstring Path(const std::wstring& relative) const { return root_ + L"\\" + relative; }
+    std::wstring AppDir() const { return Path(L"程序"); }
+    std::wstring Exe() const { return AppDir() + L"\\quenfold.exe"; }
+    std::wstring Settings() const { return AppDir() + L"\\配置.ini"; }
+
+private:
+    static void Remove(const std::wstring& path)
+    {
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                const std::wstring child = path + L"\\" + name;
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(child);
+                else
+                    DeleteFileW(child.c_str());
+            } while (FindNextFileW(find, &entry));
+            FindClose(find);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+
+    std::wstring root_;
+};
+
+// One running copy of the program; ended by force if a test leaves it running.
+class App {
+public:
+    explicit App(const Sandbox& sandbox)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = L"\"" + sandbox.Exe() + L"\"";
+        // Started from the sandbox root, not the program's folder: the settings file must
+        // follow the program, not the working directory.
+        const std::wstring workDir = sandbox.Path(L"");
+        if (!CreateProcessW(sandbox.Exe().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            workDir.c_str(), &startup, &process_))
+            return;
+        WaitForInputIdle(process_.hProcess, kShortWait);
+        main_ = WaitForProcessWindow(process_.dwProcessId, nullptr, kCaption, kShortWait);
+    }
+    ~App()
+    {
+        if (process_.hProcess) {
+            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process_.hProcess, 99);
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+    }
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    HWND Main() const { return main_; }
+    HWND Item(int id) const { return GetDlgItem(main_, id); }
+    HANDLE Process() const { return process_.hProcess; }
+    DWORD Pid() const { return process_.dwProcessId; }
+    std::wstring Log() const { return TextOf(Item(IDC_LOG_EDIT)); }
+    int Rows() const { return ListRowCount(Item(IDC_DIRECTORY_LIST)); }
+    std::wstring Cell(int row, int column) const
+    {
+        return ListCellText(Process(), Item(IDC_DIRECTORY_LIST), row, column);
+    }
+
+    // The exit code once the process has ended, or -1 if it does not end in time.
+    long ExitCode(DWORD milliseconds = kShortWait) const
+    {
+        if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return static_cast<long>(code);
+    }
+
+    bool LogHas(const std::wstring& line, DWORD milliseconds = kShortWait) const
+    {
+        return WaitFor([&] { return Log().find(line + L"\r\n") != std::wstring::npos; }, milliseconds);
+    }
+
+    HWND Menu(DWORD milliseconds = 3000) const
+    {
+        return WaitForProcessWindow(Pid(), L"#32768", nullptr, milliseconds);
+    }
+
+    // A right click in the list, `fromBottom` pixels above its bottom edge (or on the first
+    // row when negative), with the real mouse.
+    void RightClickList(int fromBottom) const
+    {
+        HWND list = Item(IDC_DIRECTORY_LIST);
+        RECT at;
+        GetWindowRect(list, &at);
+        POINT point{at.left + 60, at.bottom - fromBottom};
+        if (fromBottom < 0) {
+            RECT header{};
+            GetWindowRect(FindDescendant(list, WC_HEADERW), &header);
+            point.y = header.bottom + 8;
+        }
+        SetForegroundWindow(main_);
+        ClickAt(point, true);
+    }
+
+    // Chooses the only item of an open pop-up menu with a left click in its middle.
+    static void ClickOnlyMenuItem(HWND menu) { ClickCentre(menu, false); }
+
+    // Chooses the last of `count` items of an open pop-up menu: a click a little above the
+    // middle of the bottom item, clear of the menu's lower border.
+    static void ClickLastMenuItem(HWND menu, int count)
+    {
+        RECT at;
+        GetWindowRect(menu, &at);
+        const int itemHeight = (at.bottom - at.top) / count;
+        ClickAt(POINT{at.left + 20, at.bottom - itemHeight / 2 - 2}, false);
+    }
+
+    HWND FolderBrowser() const
+    {
+        HWND found = nullptr;
+        WaitFor(
+            [&] {
+                for (HWND w : ProcessWindows(Pid(), L"#32770", nullptr)) {
+                    if (FindDescendant(w, WC_TREEVIEWW)) {
+                        found = w;
+                        return true;
+                    }
+                }
+                return false;
+            },
+            kShortWait);
+        return found;
+    }
+
+    // Answers the folder browser with `folder` and the remark prompt with `remark`.
+    void AnswerFolderAndRemark(const std::wstring& folder, const std::wstring& remark) const
+    {
+        HWND browser = FolderBrowser();
+        ASSERT_NE(browser, nullptr) << "no folder browser";
+        const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
+        ASSERT_EQ(SelectInFolderBrowser(Process(), browser, folder), name);
+        PostMessageW(GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
+
+        HWND prompt = WaitForProcessWindow(Pid(), L"#32770", L"提示", kShortWait);
+        ASSERT_NE(prompt, nullptr) << "no remark prompt";
+        ASSERT_TRUE(SetText(GetDlgItem(prompt, IDC_ASK_TEXT_EDIT), remark));
+        PostMessageW(GetDlgItem(prompt, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(prompt); }, kShortWait));
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND main_ = nullptr;
+};
+
+UINT DpiOf(HWND window)
+{
+    using Fn = UINT(WINAPI*)(HWND);
+    static const Fn forWindow =
+        reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const UINT dpi = forWindow ? forWindow(window) : 0;
+    return dpi ? dpi : 96;
+}
+
+int Scaled(int pixels, UINT dpi)
+{
+    return MulDiv(pixels, static_cast<int>(dpi), 96);
+}
+
+TEST(EndToEnd, AddSaveRestartSynchroniseAndClose)
+{
+    Sandbox sandbox;
+    const std::wstring target = sandbox.Path(L"备份目标");
+    const std::wstring source = sandbox.Path(L"源文件夹");
+    for (const std::wstring& dir : {target, source, target + L"\\子目录", source + L"\\子目录", source + L"\\仅源有"})
+        CreateDirectoryW(dir.c_str(), nullptr);
+    WriteFile(source + L"\\新文件.txt", "new in the source");
+    WriteFile(source + L"\\changed.txt", "the source's version");
+    WriteFile(target + L"\\changed.txt", "the target's old version");
+    WriteFile(source + L"\\same.txt", "equal on both sides");
+    WriteFile(target + L"\\same.txt", "equal on both sides");
+    WriteFile(target + L"\\only-in-target.txt", "never deleted");
+    WriteFile(source + L"\\子目录\\inner.txt", "inside a directory both sides have");
+    WriteFile(source + L"\\仅源有\\skipped.txt", "the target has no such directory");
+
+    {
+        App app(sandbox);
+        ASSERT_NE(app.Main(), nullptr) << "main window not found";
+        EXPECT_EQ(app.Rows(), 0);
+
+        // Target, through the real context menu: an empty list offers one item.
+        app.RightClickList(40);
+        HWND menu = app.Menu();
+        ASSERT_NE(menu, nullptr) << "no context menu on the empty list";
+        App::ClickOnlyMenuItem(menu);
+        app.AnswerFolderAndRemark(target, L"备份盘");
+        ASSERT_TRUE(app.LogHas(L"提示: 添加目标目录成功"));
+        ASSERT_EQ(app.Rows(), 1);
+        EXPECT_EQ(app.Cell(0, 0), L"1");
+        EXPECT_EQ(app.Cell(0, 1), L"目标目录");
+        EXPECT_EQ(_wcsicmp(app.Cell(0, 2).c_str(), target.c_str()), 0) << app.Cell(0, 2).c_str();
+        EXPECT_EQ(app.Cell(0, 3), L"备份盘");
+
+        // Source: a click below the last row offers "添加源目录".
+        app.RightClickList(20);
+        menu = app.Menu();
+        ASSERT_NE(menu, nullptr);
+        App::ClickOnlyMenuItem(menu);
+        app.AnswerFolderAndRemark(source, L"");
+        ASSERT_TRUE(app.LogHas(L"提示: 添加源目录成功"));
+        ASSERT_EQ(app.Rows(), 2);
+        EXPECT_EQ(app.Cell(1, 0), L"2");
+        EXPECT_EQ(app.Cell(1, 1), L"源目录");
+        EXPECT_EQ(_wcsicmp(app.Cell(1, 2).c_str(), source.c_str()), 0) << app.Cell(1, 2).c_str();
+        EXPECT_EQ(app.Cell(1, 3), L"");
+
+        // Deleting the target while a source exists is refused with a message box.
+        app.RightClickList(-1);
+        menu = app.Menu();
+        ASSERT_NE(menu, nullptr) << "no row menu";
+        App::ClickLastMenuItem(menu, 3);  // 删除目录
+        HWND box = WaitForProcessWindow(app.Pid(), L"#32770", L"信息：", kShortWait);
+        ASSERT_NE(box, nullptr) << "no message box";
+        PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, kShortWait));
+        EXPECT_EQ(app.Rows(), 2);
+
+        PostMessageW(app.Item(IDC_SAVE_BUTTON), BM_CLICK, 0, 0);
+        ASSERT_TRUE(app.LogHas(L"提示: 保存设置完成"));
+        EXPECT_TRUE(Exists(sandbox.Settings()));
+
+        PostMessageW(app.Main(), WM_CLOSE, 0, 0);  // the close box
+        EXPECT_EQ(app.ExitCode(), 0);
+    }
+
+    App app(sandbox);
+    ASSERT_NE(app.Main(), nullptr) << "main window not found after the restart";
+    ASSERT_TRUE(WaitFor([&] { return app.Rows() == 2; }, kShortWait)) << "rows not loaded";
+    EXPECT_EQ(app.Cell(0, 3), L"备份盘");
+    EXPECT_EQ(_wcsicmp(app.Cell(1, 2).c_str(), source.c_str()), 0);
+    EXPECT_EQ(TextOf(app.Item(IDC_INTERVAL_EDIT)), L"600");
+    const size_t logStart = app.Log().size();
+
+    ASSERT_TRUE(SetText(app.Item(IDC_INTERVAL_EDIT), L"1"));
+    PostMessageW(app.Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
+    ASSERT_TRUE(app.LogHas(L"同步次数: 1", kPassWait));
+    EXPECT_EQ(TextOf(app.Item(IDC_START_BUTTON)), L"关  闭");
+    EXPECT_EQ(ReadFile(target + L"\\新文件.txt"), "new in the source");
+    EXPECT_EQ(ReadFile(target + L"\\changed.txt"), "the source's version");
+    EXPECT_EQ(ReadFile(target + L"\\same.txt"), "equal on both sides");
+    EXPECT_EQ(ReadFile(target + L"\\only-in-target.txt"), "never deleted");
+    EXPECT_EQ(ReadFile(target + L"\\子目录\\inner.txt"), "inside a directory both sides have");
+    EXPECT_FALSE(Exists(target + L"\\仅源有"));
+
+    // No menu while synchronisation runs, only the refusal.
+    app.RightClickList(20);
+    ASSERT_TRUE(app.LogHas(L"提示: 先关闭同步后,再进行操作"));
+    EXPECT_EQ(app.Menu(500), nullptr);
+
+    // A change made now arrives with a later pass.
+    WriteFile(source + L"\\changed.txt", "changed again while running");
+    WriteFile(source + L"\\later.txt", "added while running");
+    ASSERT_TRUE(app.LogHas(L"同步次数: 3", kPassWait));
+    EXPECT_EQ(ReadFile(target + L"\\changed.txt"), "changed again while running");
+    EXPECT_EQ(ReadFile(target + L"\\later.txt"), "added while running");
+
+    PostMessageW(app.Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
+    ASSERT_TRUE(app.LogHas(L"提示: -", kPassWait));
+    EXPECT_EQ(TextOf(app.Item(IDC_START_BUTTON)), L"开  始");
+
+    const std::vector<std::wstring> lines = Lines(app.Log().substr(logStart));
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[0], L"提示: 1 秒后开始执行第一次同步");
+    EXPECT_EQ(lines[1], L"提示: +");
+    EXPECT_EQ(lines[2], L"提示: 同步开始");
+    EXPECT_EQ(lines[3], L"同步次数: 1");
+    EXPECT_EQ(lines.back(), L"提示: -");
+    // A pass under way when switching off still ends with its count line.
+    int expectedPass = 1;
+    int offLines = 0;
+    for (size_t i = 3; i + 1 < lines.size(); ++i) {
+        if (lines[i] == L"提示: 先关闭同步后,再进行操作")
+            continue;
+        if (lines[i] == L"提示: 关闭同步") {
+            ++offLines;
+            continue;
+        }
+        EXPECT_EQ(lines[i], L"同步次数: " + std::to_wstring(expectedPass)) << "line " << i;
+        ++expectedPass;
+    }
+    EXPECT_EQ(offLines, 1);
+
+    // Esc, with the focus on a control, closes the window and ends the program.
+    HWND interval = app.Item(IDC_INTERVAL_EDIT);
+    PostMessageW(interval, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(app.ExitCode(), 0);
+}
+
+TEST(EndToEnd, WindowLayoutAndOneIntroWindow)
+{
+    Sandbox sandbox;
+    App app(sandbox);
+    ASSERT_NE(app.Main(), nullptr);
+    const UINT dpi = DpiOf(app.Main());
+
+    RECT outer;
+    GetWindowRect(app.Main(), &outer);
+    EXPECT_EQ(outer.right - outer.left, Scaled(386, dpi));
+    EXPECT_EQ(outer.bottom - outer.top, Scaled(312, dpi));
+    EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
+    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
+    EXPECT_FALSE(GetWindowLongW(app.Main(), GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+    struct Place {
+        int id;
+        int left, top, width, height;
+    };
+    const Place places[] = {
+        {IDC_AUTOSTART_CHECK, 8, 232, 80, 24}, {IDC_SAVE_BUTTON, 256, 232, 120, 24},
+        {IDC_INTERVAL_EDIT, 59, 57, 36, 22},   {IDC_DIRECTORY_LIST, 8, 88, 368, 136},
+        {IDC_LOG_EDIT, 126, 5, 250, 83},       {IDC_START_BUTTON, 9, 10, 112, 34},
+        {IDC_INTERVAL_LABEL, 2, 51, 114, 32},
+    };
+    for (const Place& p : places) {
+        HWND control = app.Item(p.id);
+        ASSERT_NE(control, nullptr) << p.id;
+        const RECT at = ClientRectOf(control);
+        EXPECT_EQ(at.left, Scaled(p.left, dpi)) << p.id;
+        EXPECT_EQ(at.top, Scaled(p.top, dpi)) << p.id;
+        EXPECT_EQ(at.right - at.left, Scaled(p.width, dpi)) << p.id;
+        EXPECT_EQ(at.bottom - at.top, Scaled(p.height, dpi)) << p.id;
+    }
+
+    // "程序介绍" twice leaves one introduction window; Esc closes it and only it.
+    PostMessageW(app.Main(), WM_COMMAND, MAKEWPARAM(IDM_SHOW_INTRO, 0), 0);
+    HWND intro = WaitForProcessWindow(app.Pid(), nullptr, L"程序介绍", kShortWait);
+    ASSERT_NE(intro, nullptr);
+    PostMessageW(app.Main(), WM_COMMAND, MAKEWPARAM(IDM_SHOW_INTRO, 0), 0);
+    Sleep(500);
+    EXPECT_EQ(ProcessWindows(app.Pid(), nullptr, L"程序介绍").size(), 1u);
+    EXPECT_EQ(GetWindow(intro, GW_OWNER), nullptr);
+    PostMessageW(intro, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(intro); }, kShortWait));
+    EXPECT_TRUE(IsWindow(app.Main()));
+
+    // Closing the main window with the introduction open ends the program.
+    PostMessageW(app.Main(), WM_COMMAND, MAKEWPARAM(IDM_SHOW_INTRO, 0), 0);
+    ASSERT_NE(WaitForProcessWindow(app.Pid(), nullptr, L"程序介绍", kShortWait), nullptr);
+    PostMessageW(app.Main(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app.ExitCode(), 0);
+}
+
+}  // namespace
+}  // namespace qf::e2e
