@@ -30,20 +30,34 @@ public:
 };
 
 // Background processor, I/O and memory priority for the length of a pass, so that the
-// user's own work keeps the disk.
+// user's own work keeps the disk. Where background mode is refused (Wine), a lowered
+// processor priority is the most the thread can give up.
 class BackgroundMode {
 public:
-    BackgroundMode() : on_(SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN) != FALSE) {}
+    BackgroundMode()
+    {
+        if (SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN)) {
+            background_ = true;
+            return;
+        }
+        const int priority = GetThreadPriority(GetCurrentThread());
+        if (priority != THREAD_PRIORITY_ERROR_RETURN && priority > THREAD_PRIORITY_LOWEST &&
+            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST))
+            restore_ = priority;
+    }
     ~BackgroundMode()
     {
-        if (on_)
+        if (background_)
             SetThreadPriority(GetCurrentThread(), THREAD_MODE_BACKGROUND_END);
+        else if (restore_ != THREAD_PRIORITY_ERROR_RETURN)
+            SetThreadPriority(GetCurrentThread(), restore_);
     }
     BackgroundMode(const BackgroundMode&) = delete;
     BackgroundMode& operator=(const BackgroundMode&) = delete;
 
 private:
-    bool on_;
+    bool background_ = false;
+    int restore_ = THREAD_PRIORITY_ERROR_RETURN;
 };
 
 struct WorkerStart {
@@ -75,12 +89,11 @@ void RunWorker(SyncHost& host, unsigned long long switchOn)
         MessageWait(IntervalMilliseconds(IntervalSeconds(host.IntervalText())));
         if (!StillWanted(switchOn))
             break;
-        {
-            PassTurn turn;  // an older worker may still be finishing its pass
-            if (!StillWanted(switchOn))
-                break;
-            PassInBackground(host);
-        }
+        PassTurn turn;  // an older worker may still be finishing its pass
+        if (!StillWanted(switchOn))
+            break;
+        PassInBackground(host);
+        // Still this worker's turn: a pass's count line comes before the next pass begins.
         ++count;
         host.Log(L"同步次数", std::to_wstring(count));
     }

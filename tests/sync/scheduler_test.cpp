@@ -277,4 +277,25 @@ TEST_F(Scheduler, TargetIsReadAnewForEverySourceAndEveryPass)
     EXPECT_TRUE(TempTree::Exists(targetC + L"\\2.txt"));
 }
 
+TEST_F(Scheduler, PassRunsAtLoweredPriorityAndTheWorkerReturnsToNormalAfterIt)
+{
+    FakeSyncHost& host = FakeSyncHost::Make({tree.Dir(L"target"), tree.Dir(L"source")}, L"0");
+    std::atomic<int> inPass{THREAD_PRIORITY_ERROR_RETURN};
+    std::atomic<int> afterPass{THREAD_PRIORITY_ERROR_RETURN};
+    host.onPathOf = [&](int row) {
+        if (row == 1)
+            inPass = GetThreadPriority(GetCurrentThread());
+    };
+    host.onLog = [&](const std::wstring& line) {
+        if (line == L"同步次数: 1") {
+            afterPass = GetThreadPriority(GetCurrentThread());
+            Toggle(host);
+        }
+    };
+    Toggle(host);
+    ASSERT_TRUE(host.WaitForLine(kEnd));
+    EXPECT_LT(inPass.load(), THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(afterPass.load(), THREAD_PRIORITY_NORMAL);
+}
+
 }  // namespace
