@@ -8,6 +8,7 @@
 #include "sync/scheduler.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace qf {
@@ -17,76 +18,91 @@ namespace {
 // and decides every file from the two listings; only files whose sizes agree are read, and
 // only files that must change are written. A directory is entered only where both sides
 // have it, and never while it is already on the way down (a link looping back).
+//
+// The way down is kept on the heap, not the call stack, so no depth of tree can overflow the
+// calling thread's stack.
 class Pass {
 public:
-    void Level(const std::wstring& source, const std::wstring& target);
+    void Run(const std::wstring& source, const std::wstring& target);
 
 private:
-    void Files(const std::wstring& source, const std::wstring& target, const DirectoryListing& sources,
-               const NameIndex& targets);
-    void SubDirectories(const std::wstring& source, const std::wstring& target, const DirectoryListing& sources,
-                        const NameIndex& targets);
+    struct Level {
+        std::wstring source;
+        std::wstring target;
+        DirectoryListing sources;
+        DirectoryListing targets;
+        std::unique_ptr<NameIndex> targetNames;  // points into `targets`, so a Level never moves
+        std::size_t nextEntry = 0;               // where the sub-directory step goes on
+    };
+
+    void Enter(const std::wstring& source, const std::wstring& target);
+    bool IsOnTheWay(const DirectoryListing& sources, const DirectoryListing& targets) const;
+    void Files(const Level& level);
 
     PairDigest digest_;
-    std::vector<DirectoryIdentity> sourceWay_;
-    std::vector<DirectoryIdentity> targetWay_;
+    std::vector<std::unique_ptr<Level>> way_;
 };
 
-bool IsOn(const std::vector<DirectoryIdentity>& way, const DirectoryIdentity& identity)
+void Pass::Run(const std::wstring& source, const std::wstring& target)
 {
-    return std::find(way.begin(), way.end(), identity) != way.end();
+    Enter(source, target);
+    while (!way_.empty()) {
+        Level& level = *way_.back();
+        if (level.nextEntry == level.sources.entries.size()) {
+            way_.pop_back();
+            continue;
+        }
+        const ListedEntry& entry = level.sources.entries[level.nextEntry++];
+        const ListedEntry* existing = level.targetNames->Find(entry.name);
+        if (EntersDirectory(entry, existing))
+            Enter(level.source + entry.name + L'\\', level.target + existing->name + L'\\');
+    }
 }
 
-void Pass::Level(const std::wstring& source, const std::wstring& target)
+// A level's files are all handled when it is entered; its sub-directories follow one by one.
+void Pass::Enter(const std::wstring& source, const std::wstring& target)
 {
     PumpMessages();
+    auto level = std::make_unique<Level>();
     // A target that cannot be listed gets no copies: without its listing every file would
     // look missing and be written again.
-    DirectoryListing targetListing;
-    DirectoryListing sourceListing;
-    if (!ListDirectory(target, targetListing) || !ListDirectory(source, sourceListing))
+    if (!ListDirectory(target, level->targets) || !ListDirectory(source, level->sources))
         return;
-    if (IsOn(sourceWay_, sourceListing.identity) || IsOn(targetWay_, targetListing.identity))
+    if (IsOnTheWay(level->sources, level->targets))
         return;
-    sourceWay_.push_back(sourceListing.identity);
-    targetWay_.push_back(targetListing.identity);
-    NameIndex targets(targetListing.entries);
-    Files(source, target, sourceListing, targets);
-    SubDirectories(source, target, sourceListing, targets);
-    sourceWay_.pop_back();
-    targetWay_.pop_back();
+    level->source = source;
+    level->target = target;
+    level->targetNames = std::make_unique<NameIndex>(level->targets.entries);
+    Files(*level);
+    way_.push_back(std::move(level));
 }
 
-void Pass::Files(const std::wstring& source, const std::wstring& target, const DirectoryListing& sources,
-                 const NameIndex& targets)
+bool Pass::IsOnTheWay(const DirectoryListing& sources, const DirectoryListing& targets) const
 {
-    for (const ListedEntry& entry : sources.entries) {
+    return std::any_of(way_.begin(), way_.end(), [&](const std::unique_ptr<Level>& level) {
+        return level->sources.identity == sources.identity || level->targets.identity == targets.identity;
+    });
+}
+
+void Pass::Files(const Level& level)
+{
+    for (const ListedEntry& entry : level.sources.entries) {
         if (entry.IsDirectory())
             continue;
-        const ListedEntry* existing = targets.Find(entry.name);
+        const ListedEntry* existing = level.targetNames->Find(entry.name);
         // An existing target keeps the spelling it has.
         const std::wstring& name = existing ? existing->name : entry.name;
         switch (DecideFile(entry, existing)) {
         case FileAction::Nothing:
             break;
         case FileAction::CompareContent:
-            if (digest_.SameContent(target + name, source + entry.name))
+            if (digest_.SameContent(level.target + name, level.source + entry.name))
                 break;
             [[fallthrough]];
         case FileAction::Copy:
-            SafeCopy(source + entry.name, target, name);
+            SafeCopy(level.source + entry.name, level.target, name);
             break;
         }
-    }
-}
-
-void Pass::SubDirectories(const std::wstring& source, const std::wstring& target, const DirectoryListing& sources,
-                          const NameIndex& targets)
-{
-    for (const ListedEntry& entry : sources.entries) {
-        const ListedEntry* existing = targets.Find(entry.name);
-        if (EntersDirectory(entry, existing))
-            Level(source + entry.name + L'\\', target + existing->name + L'\\');
     }
 }
 
@@ -106,7 +122,7 @@ void DirectoryPass(const std::wstring& source, const std::wstring& target)
             return;
         }
         Pass pass;
-        pass.Level(sourceDirectory, targetDirectory);
+        pass.Run(sourceDirectory, targetDirectory);
     } catch (...) {
         // Out of memory: nothing fails outward; the next pass tries again.
     }
