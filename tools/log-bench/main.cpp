@@ -1,13 +1,12 @@
 // Developer benchmark: does appending to the log box slow down as the log grows?
 //
-//   qf-log-bench.exe [lines] [--worker] [--no-paint] [--fill]
+//   qf-log-bench.exe [lines] [--worker] [--no-paint]
 //
 // Appends `lines` (default 100,000) pass-count lines to a log box placed as in the main
 // window, letting the window repaint after each append, and prints the time of the first
 // and the last 1,000 appends. With --worker the lines come from a second thread, as the
-// synchronisation worker's do; --no-paint leaves out the repaints. --fill is a quick
-// estimate: the lines between the two timed batches go in with one replacement instead of
-// one append each. Exit code 0 when the last 1,000 took under three times the first 1,000.
+// synchronisation worker's do; --no-paint leaves out the repaints. Exit code 0 when the last
+// 1,000 took under three times the first 1,000.
 #include <windows.h>
 
 #include <cstdio>
@@ -63,36 +62,11 @@ HWND CreateHost()
     return host;
 }
 
-std::wstring Line(int i)
-{
-    return L"同步次数: " + std::to_wstring(i + 1) + L"\r\n";
-}
-
-// The lines [from, to) in one replacement at the end of the log.
-void FillAtOnce(int from, int to)
-{
-    std::wstring text;
-    for (int i = from; i < to; ++i)
-        text += Line(i);
-    qf::RunOnUiThread([&text] {
-        HWND box = qf::LogBox();
-        const int length = GetWindowTextLengthW(box);
-        SendMessageW(box, EM_SETSEL, length, length);
-        SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    });
-}
-
 // `first` gets the time of the first 1,000 appends, `last` that of the last 1,000.
-void AppendAll(int lines, double* first, double* last, bool pumpEach, bool fill)
+void AppendAll(int lines, double* first, double* last, bool pumpEach)
 {
     double start = Now();
     for (int i = 0; i < lines; ++i) {
-        if (fill && i == kBatch) {
-            FillAtOnce(kBatch, lines - kBatch);
-            Pump();
-            i = lines - kBatch;
-            start = Now();
-        }
         qf::AppendLog(L"同步次数", std::to_wstring(i + 1));
         if (pumpEach)
             Pump();
@@ -111,14 +85,11 @@ int wmain(int argc, wchar_t** argv)
     int lines = 100000;
     bool worker = false;
     bool paint = true;
-    bool fill = false;
     for (int i = 1; i < argc; ++i) {
         if (std::wcscmp(argv[i], L"--worker") == 0)
             worker = true;
         else if (std::wcscmp(argv[i], L"--no-paint") == 0)
             paint = false;
-        else if (std::wcscmp(argv[i], L"--fill") == 0)
-            fill = true;
         else
             lines = std::wcstol(argv[i], nullptr, 10);
     }
@@ -134,7 +105,7 @@ int wmain(int argc, wchar_t** argv)
     if (worker) {
         std::atomic<bool> done{false};
         std::thread thread([&] {
-            AppendAll(lines, &first, &last, false, fill);
+            AppendAll(lines, &first, &last, false);
             done = true;
             PostMessageW(host, WM_NULL, 0, 0);
         });
@@ -144,13 +115,13 @@ int wmain(int argc, wchar_t** argv)
         }
         thread.join();
     } else {
-        AppendAll(lines, &first, &last, paint, fill);
+        AppendAll(lines, &first, &last, paint);
     }
     const double total = Now() - begin;
 
     const int length = GetWindowTextLengthW(qf::LogBox());
-    std::printf("%d lines (%s%s%s), %d characters, %.2f s in all\n", lines, worker ? "worker thread" : "UI thread",
-                paint ? "" : ", no repaints", fill ? ", middle filled at once" : "", length, total);
+    std::printf("%d lines (%s%s), %d characters, %.2f s in all\n", lines, worker ? "worker thread" : "UI thread",
+                paint ? "" : ", no repaints", length, total);
     std::printf("first %d appends: %.1f ms\nlast %d appends: %.1f ms\nratio: %.2f (goal < 3)\n", kBatch,
                 first * 1000, kBatch, last * 1000, last / first);
     DestroyWindow(host);
