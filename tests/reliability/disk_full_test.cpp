@@ -1,0 +1,124 @@
+// A target on a small volume that fills up. Copies that do not fit must fail without touching
+// the old target file or leaving part of the new one, the pass must go on with the rest, and
+// the next pass after space is freed must complete the target. The volume is given through
+// QF_SMALL_VOLUME (tools/reliability/with-small-volume.sh mounts one); without it the test
+// is skipped.
+#include "sync/directory_pass.h"
+#include "tests/reliability/fault_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+using qftest::Leftovers;
+using qftest::Md5OfFile;
+using qftest::Scratch;
+
+std::wstring SmallVolume()
+{
+    wchar_t value[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"QF_SMALL_VOLUME", value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+unsigned long long FreeBytes(const std::wstring& directory)
+{
+    ULARGE_INTEGER free{};
+    GetDiskFreeSpaceExW(directory.c_str(), &free, nullptr, nullptr);
+    return free.QuadPart;
+}
+
+// Grows a filler file until at most `leave` bytes stay free (0: until a write fails).
+void Fill(const std::wstring& path, unsigned long long leave)
+{
+    HANDLE file = CreateFileW(qftest::Long(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    std::string block(64 * 1024, 'f');
+    std::wstring directory = path.substr(0, path.rfind(L'\\') + 1);
+    for (;;) {
+        unsigned long long free = FreeBytes(directory);
+        if (free <= leave)
+            break;
+        DWORD piece = static_cast<DWORD>(std::min<unsigned long long>(block.size(), free - leave));
+        DWORD written = 0;
+        if (!WriteFile(file, block.data(), piece, &written, nullptr) || written == 0)
+            break;
+    }
+    CloseHandle(file);
+}
+
+TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
+{
+    std::wstring volume = SmallVolume();
+    if (volume.empty())
+        GTEST_SKIP() << "no small volume given (QF_SMALL_VOLUME); run through with-small-volume.sh";
+    Scratch source;
+    Scratch target(volume);
+    const std::wstring dst = target.Path();
+    const std::wstring filler = volume + L"\\filler.bin";
+
+    struct Case {
+        std::wstring name;
+        std::size_t oldSize;  // 0: the target lacks it
+        std::size_t newSize;
+    };
+    const Case cases[] = {
+        {L"big.bin", 1 << 20, 3 << 20},         // cannot fit while the volume is nearly full
+        {L"same-size.bin", 512 << 10, 512 << 10},
+        {L"new-huge.bin", 0, 3 << 20},           // new, cannot fit either
+        {L"small-1.txt", 0, 10 << 10},
+        {L"small-2.txt", 2 << 10, 20 << 10},
+        {L"\ud30c\uc77c.txt", 0, 30 << 10},
+    };
+    unsigned seed = 100;
+    std::vector<std::wstring> oldDigests, newDigests;
+    for (const Case& file : cases) {
+        ASSERT_TRUE(source.File(file.name, qftest::PatternContent(file.newSize, seed++)));
+        newDigests.push_back(Md5OfFile(source.Path(file.name)));
+        if (file.oldSize) {
+            ASSERT_TRUE(target.File(file.name, qftest::PatternContent(file.oldSize, seed++)));
+            oldDigests.push_back(Md5OfFile(target.Path(file.name)));
+        } else {
+            oldDigests.push_back(L"<unreadable>");  // absent
+        }
+    }
+    auto expectOldOrNew = [&](const char* stage, bool mayBeNew) {
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            std::wstring now = Md5OfFile(target.Path(cases[i].name));
+            EXPECT_TRUE(now == oldDigests[i] || (mayBeNew && now == newDigests[i]))
+                << stage << ": " << cases[i].name << " is neither its old nor its new content";
+        }
+        EXPECT_TRUE(Leftovers(dst).empty()) << stage;
+    };
+
+    // Completely full: nothing fits, nothing changes.
+    Fill(filler, 0);
+    qf::DirectoryPass(source.Path(), dst);
+    expectOldOrNew("full", false);
+
+    // Two MiB free: the small files and the equal-size one go in; the big ones cannot.
+    qftest::RemoveAll(filler);
+    Fill(filler, 2 << 20);
+    unsigned long long freeBefore = FreeBytes(dst + L"\\");
+    qf::DirectoryPass(source.Path(), dst);
+    expectOldOrNew("two MiB free", true);
+    EXPECT_EQ(Md5OfFile(target.Path(L"big.bin")), oldDigests[0]) << "3 MiB cannot fit in 2";
+    EXPECT_FALSE(qftest::PathPresent(target.Path(L"new-huge.bin"))) << "no partial new file";
+    for (std::size_t i = 3; i < std::size(cases); ++i)
+        EXPECT_EQ(Md5OfFile(target.Path(cases[i].name)), newDigests[i]) << "the pass goes on: " << cases[i].name;
+    unsigned long long freeAfter = FreeBytes(dst + L"\\");
+    EXPECT_LT(freeBefore - std::min(freeAfter, freeBefore), 200ull << 10) << "failed copies give their space back";
+
+    // Space freed: the next pass completes the target.
+    qftest::RemoveAll(filler);
+    qf::DirectoryPass(source.Path(), dst);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(Md5OfFile(target.Path(cases[i].name)), newDigests[i]) << cases[i].name;
+    EXPECT_TRUE(Leftovers(dst).empty());
+}
+
+}  // namespace
