@@ -110,9 +110,10 @@ TEST(LockedFiles, SourceOpenForWritingWithSharingLosesNothing)
     EXPECT_EQ(ReadContent(scratch.Path(L"dst\\grown.log")), "line 1\r\nline 2\r\nline 3\r\n");
 }
 
-// On Windows, and under Wine for an ordinary user, a read-only target cannot be replaced and
-// stays as it was. Run as root under Wine, writes to read-only files succeed, and the pass
-// then replaces it. Either way the file is whole: old or new, never a mix, never gone.
+// On Windows a read-only target cannot be replaced and stays as it was. Under Wine the rename
+// that replaces it succeeds whoever runs the pass (the Unix rename looks only at the
+// directory), so the pass replaces it. Either way the file is whole: old or new, never a mix,
+// never gone.
 TEST(LockedFiles, ReadOnlyTargetIsOldOrNewWhole)
 {
     Scratch scratch;
