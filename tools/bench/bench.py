@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Benchmark of the directory pass against the tools a user would pick instead.
 
-    tools/bench/bench.py [--quick] [--build DIR] [--work DIR] [--runs N] [--keep]
+    tools/bench/bench.py [--quick] [--build DIR] [--work DIR] [--runs N] [--keep] [--no-build]
 
 Builds the helpers, makes an office-share-like tree from a seed (small files in nested folders,
 plus a few large files), then times, with the page cache warm, the pass tool under Wine against
