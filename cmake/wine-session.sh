@@ -25,8 +25,11 @@ fi
 
 # A persistent server, and a hidden window that keeps the virtual desktop alive between programs.
 setsid "$QF_WINESERVER" -p </dev/null >/dev/null 2>&1
-if [ -f "$QF_KEEPER" ] && ! pgrep -f "qf-wine-keeper.exe" >/dev/null; then
+# One keeper per prefix, remembered by its process id (keepers of other build folders do not count).
+pidfile="$WINEPREFIX/.qf-keeper.pid"
+if [ -f "$QF_KEEPER" ] && ! { [ -f "$pidfile" ] && kill -0 "$(cat "$pidfile")" 2>/dev/null; }; then
   setsid "$QF_WINE" "$QF_KEEPER" </dev/null >/dev/null 2>&1 &
+  echo $! >"$pidfile"
   sleep 0.5
 fi
 exit 0
