@@ -171,7 +171,7 @@ Sample TakeSample(double start, double& lastCpu, double& lastTime, std::vector<d
     s.gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     s.user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     const double cpu = ProcessCpuSeconds();
-    s.cpuPercent = now > lastTime ? 100.0 * (cpu - lastCpu) / (now - lastTime) : 0.0;
+    s.cpuPercent = now - lastTime > 0.5 ? 100.0 * (cpu - lastCpu) / (now - lastTime) : 0.0;
     lastCpu = cpu;
     lastTime = now;
     if (!roundTrips.empty()) {
