@@ -10,6 +10,7 @@
 #include "dirset/settings_file.h"
 #include "sync/scheduler.h"
 #include "sync/sync_state.h"
+#include "ui/interval_label.h"
 #include "ui/intro_window.h"
 #include "ui/log_panel.h"
 #include "ui/main_window_layout.h"
@@ -58,6 +59,7 @@ bool OnCreate(HWND window)
 {
     auto state = std::make_unique<MainWindowState>();
     CreateMainWindowControls(window, WindowDpi(window));
+    KeepUnitBesideBox(GetDlgItem(window, IDC_INTERVAL_LABEL), GetDlgItem(window, IDC_INTERVAL_EDIT));
     state->syncHost = std::make_unique<ControlSyncHost>(GetDlgItem(window, IDC_INTERVAL_EDIT),
                                                         GetDlgItem(window, IDC_START_BUTTON));
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.release()));

@@ -3,6 +3,7 @@ add_library(qf_ui STATIC
   main_window.cpp main_window.h
   main_window_layout.cpp main_window_layout.h
   intro_window.cpp intro_window.h
+  interval_label.cpp interval_label.h
   resource.h)
 target_link_libraries(qf_ui PUBLIC
   qf_log_dialogs qf_dirlist qf_settings qf_scheduler qf_sync_host qf_sync_state qf_ui_thread comctl32)
@@ -15,6 +16,7 @@ set_source_files_properties(${QF_PROGRAM_RC} PROPERTIES OBJECT_DEPENDS
 
 qf_add_test(main_window_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/ui/main_window_test.cpp ${CMAKE_SOURCE_DIR}/tests/ui/intro_window_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/ui/interval_label_test.cpp
   LIBS qf_ui
   RESOURCES ${QF_PROGRAM_RC}
   TIMEOUT 120)
