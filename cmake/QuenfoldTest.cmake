@@ -26,7 +26,7 @@ function(qf_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 90
+    DISCOVERY_TIMEOUT 180
     PROPERTIES TIMEOUT ${T_TIMEOUT}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
