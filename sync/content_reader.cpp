@@ -25,7 +25,9 @@ std::size_t ContentReader::Read(unsigned char* buffer, std::size_t capacity)
         file_.reset();
         return 0;
     }
-    if (got == 0) {
+    // A file read comes back short only at its end: taking that as the end spares the read
+    // that would return nothing, one call per file for files smaller than a block.
+    if (got < wanted) {
         ended_ = true;
         file_.reset();  // close as soon as the content is in, not when the reader goes
     }

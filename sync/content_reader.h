@@ -18,7 +18,8 @@ class ContentReader {
 public:
     explicit ContentReader(const std::wstring& path);
 
-    // Fills up to `capacity` bytes; 0 once the content has ended or the file failed.
+    // Fills up to `capacity` bytes; 0 once the content has ended or the file failed. A read
+    // that gives less than `capacity` ends the content.
     std::size_t Read(unsigned char* buffer, std::size_t capacity);
     bool Ended() const { return ended_; }
     // True when the file could not be opened or read: its content counts as empty.

@@ -9,10 +9,40 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace qf {
 namespace {
+
+// File names a round of copies may touch, compared as the file system compares them.
+class ClaimedNames {
+public:
+    // Claims every name given (null entries are passed over); false, claiming none, when one
+    // of them is claimed already.
+    template <std::size_t N>
+    bool Claim(const std::wstring* const (&names)[N])
+    {
+        for (const std::wstring* name : names)
+            if (name && names_.count(*name))
+                return false;
+        for (const std::wstring* name : names)
+            if (name)
+                names_.insert(*name);
+        return true;
+    }
+    void Clear() { names_.clear(); }
+
+private:
+    struct Less {
+        bool operator()(const std::wstring& a, const std::wstring& b) const
+        {
+            return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                        TRUE) == CSTR_LESS_THAN;
+        }
+    };
+    std::set<std::wstring, Less> names_;
+};
 
 // One pass over a source tree. Each level lists the source and the target directory once
 // and decides every file from the two listings; only files whose sizes agree are read, and
@@ -37,7 +67,14 @@ private:
 
     void Enter(const std::wstring& source, const std::wstring& target);
     bool IsOnTheWay(const DirectoryListing& sources, const DirectoryListing& targets) const;
+    struct FileStep {
+        const ListedEntry* source;
+        const std::wstring* targetName;
+        FileAction action;
+        std::size_t ticket;  // of the digests, when the content decides
+    };
     void Files(const Level& level);
+    void CarryOut(const Level& level, const std::vector<FileStep>& round);
 
     PairDigest digest_;
     std::vector<std::unique_ptr<Level>> way_;
@@ -84,25 +121,48 @@ bool Pass::IsOnTheWay(const DirectoryListing& sources, const DirectoryListing& t
     });
 }
 
+// A level's files are decided from the listings first; the pairs that need their digests are
+// handed to the digest threads at once, so reading and hashing them overlaps from one pair to
+// the next and with the copies, which go on here in listing order. Every file that a copy may
+// write is claimed; a file claimed already in this round (a name met twice through case, a
+// temporary name, a source that is the target itself) waits for the next round, which begins
+// when the earlier files are all done, so each file sees its reads and writes in listing order.
 void Pass::Files(const Level& level)
 {
+    const bool sameDirectory = level.sources.identity == level.targets.identity;
+    std::vector<FileStep> round;
+    ClaimedNames claimed;
     for (const ListedEntry& entry : level.sources.entries) {
         if (entry.IsDirectory())
             continue;
         const ListedEntry* existing = level.targetNames->Find(entry.name);
         // An existing target keeps the spelling it has.
         const std::wstring& name = existing ? existing->name : entry.name;
-        switch (DecideFile(entry, existing)) {
-        case FileAction::Nothing:
-            break;
-        case FileAction::CompareContent:
-            if (digest_.SameContent(level.target + name, level.source + entry.name))
-                break;
-            [[fallthrough]];
-        case FileAction::Copy:
-            SafeCopy(level.source + entry.name, level.target, name);
-            break;
+        FileAction action = DecideFile(entry, existing);
+        if (action == FileAction::Nothing)
+            continue;
+        std::wstring temporary = TemporaryNameFor(name);
+        const std::wstring* names[] = {&name, &temporary, sameDirectory ? &entry.name : nullptr};
+        if (!claimed.Claim(names)) {
+            CarryOut(level, round);
+            round.clear();
+            claimed.Clear();
+            claimed.Claim(names);
         }
+        FileStep step{&entry, &name, action, 0};
+        if (action == FileAction::CompareContent)
+            step.ticket = digest_.Submit(level.target + name, level.source + entry.name);
+        round.push_back(step);
+    }
+    CarryOut(level, round);
+}
+
+void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
+{
+    for (const FileStep& step : round) {
+        if (step.action == FileAction::CompareContent && digest_.SameContent(step.ticket))
+            continue;
+        SafeCopy(level.source + step.source->name, level.target, *step.targetName);
     }
 }
 

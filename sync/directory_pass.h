@@ -3,10 +3,11 @@
 // target lacks or holds with other content (MD5), descends only into sub-directories the
 // target already has, never deletes, renames or moves anything of the user's, logs nothing.
 //
-// Runs to completion on the calling thread and shares nothing between calls, so calls on
-// several threads do not disturb each other. Every file is read and written on the calling
-// thread, at whatever priority and I/O mode its caller set; a second thread, alive only
-// during the call, only hashes memory and takes on the caller's priority.
+// Runs to completion before it returns and shares nothing between calls, so calls on several
+// threads do not disturb each other. Files are written on the calling thread; the files whose
+// digests decide are read and hashed on two helper threads (one per side), alive only during
+// the call and in the caller's priority and background mode. A directory's files are all done
+// before its sub-directories are entered.
 #include <string>
 
 namespace qf {

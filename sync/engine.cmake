@@ -9,7 +9,8 @@ add_library(qf_engine STATIC
   pair_digest.cpp pair_digest.h
   pass_decision.cpp pass_decision.h
   pump_messages.cpp scheduler.h
-  safe_copy.cpp safe_copy.h)
+  safe_copy.cpp safe_copy.h
+  thread_mode.cpp thread_mode.h)
 target_link_libraries(qf_engine PUBLIC qf_win bcrypt user32)
 
 set(QF_ENGINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.cpp ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.h)

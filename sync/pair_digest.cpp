@@ -6,124 +6,165 @@
 namespace qf {
 namespace {
 
-// Below this a block is hashed faster than it is handed to the other core and back.
-constexpr std::size_t kHandOverMinimum = 64 * 1024;
+class Locked {
+public:
+    explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
 
 }  // namespace
 
-PairDigest::PairDigest() : firstBlock_(NewContentBlock()), secondBlock_(NewContentBlock()) {}
+PairDigest::PairDigest()
+{
+    for (Side& side : sides_)
+        side.owner = this;
+}
 
 PairDigest::~PairDigest()
 {
-    if (!helper_)
-        return;
-    AcquireSRWLockExclusive(&lock_);
-    quit_ = true;
-    ReleaseSRWLockExclusive(&lock_);
-    WakeConditionVariable(&jobReady_);
-    WaitForSingleObject(helper_.get(), INFINITE);
+    {
+        Locked locked(lock_);
+        quit_ = true;
+    }
+    for (Side& side : sides_) {
+        WakeConditionVariable(&side.work);
+        if (side.thread)
+            WaitForSingleObject(side.thread.get(), INFINITE);
+    }
 }
 
-DWORD WINAPI PairDigest::HelperEntry(void* self)
+std::wstring PairDigest::Side::Digest(const std::wstring& path)
 {
     try {
-        static_cast<PairDigest*>(self)->HelperLoop();
+        if (!hasher.Restart())
+            return {};  // the platform refused: empty text, as FileDigest gives
+        if (!block)
+            block = NewContentBlock();
+        ContentReader reader(block ? path : std::wstring());  // no memory counts as unreadable
+        while (std::size_t got = reader.Read(block.get(), kContentBlockSize)) {
+            hasher.Update(block.get(), got);
+            if (owner->quit_)
+                break;  // nobody waits for this digest any more
+        }
+        return FinishFileDigest(hasher, reader.Failed());
+    } catch (...) {
+        return {};  // no memory for the text: a digest that could not be computed
+    }
+}
+
+DWORD WINAPI PairDigest::SideEntry(void* side)
+{
+    try {
+        Side& self = *static_cast<Side*>(side);
+        self.owner->SideLoop(self);
     } catch (...) {
     }
     return 0;
 }
 
-void PairDigest::HelperLoop()
+void PairDigest::SideLoop(Side& side)
 {
-    AcquireSRWLockExclusive(&lock_);
+    TakeOnThreadMode(mode_);
+    Locked locked(lock_);
     for (;;) {
-        while (!pending_ && !quit_)
-            SleepConditionVariableSRW(&jobReady_, &lock_, INFINITE, 0);
+        while (!quit_ && side.done == side.items.size())
+            SleepConditionVariableSRW(&side.work, &lock_, INFINITE, 0);
         if (quit_)
-            break;
-        Job job = job_;
+            return;
+        // Items of a deque stay where they are while the submitting thread adds more.
+        Item& item = side.items[side.done];
         ReleaseSRWLockExclusive(&lock_);
-        job.hasher->Update(job.bytes, job.length);
+        std::wstring digest = side.Digest(item.path);
         AcquireSRWLockExclusive(&lock_);
-        pending_ = false;
-        WakeConditionVariable(&jobDone_);
+        item.digest = std::move(digest);
+        ++side.done;
+        WakeAllConditionVariable(&done_);
     }
-    ReleaseSRWLockExclusive(&lock_);
 }
 
-bool PairDigest::StartHelper()
+void PairDigest::Start(Side& side)
 {
-    if (helper_ || helperFailed_)
-        return !helperFailed_;
-    helper_.reset(CreateThread(nullptr, 0, HelperEntry, this, 0, nullptr));
-    helperFailed_ = !helper_;
-    // The helper works for the calling thread and takes on its priority, so whatever the
-    // caller chose for the pass holds for both cores.
-    if (helper_) {
-        int priority = GetThreadPriority(GetCurrentThread());
-        if (priority != THREAD_PRIORITY_ERROR_RETURN)
-            SetThreadPriority(helper_.get(), priority);
+    if (side.thread || side.threadFailed)
+        return;
+    if (!modeTaken_) {
+        mode_ = CurrentThreadMode();
+        modeTaken_ = true;
     }
-    return !helperFailed_;
+    side.thread.reset(CreateThread(nullptr, 0, SideEntry, &side, 0, nullptr));
+    side.threadFailed = !side.thread;
 }
 
-void PairDigest::HashAside(Hasher& hasher, const unsigned char* bytes, std::size_t length)
+// A side without a thread of its own is read here, on the waiting thread.
+void PairDigest::CatchUp(Side& side, std::size_t index)
 {
-    AcquireSRWLockExclusive(&lock_);
-    job_ = Job{&hasher, bytes, length};
-    pending_ = true;
-    ReleaseSRWLockExclusive(&lock_);
-    WakeConditionVariable(&jobReady_);
+    while (side.done <= index) {
+        Item& item = side.items[side.done];
+        item.digest = side.Digest(item.path);
+        ++side.done;
+    }
 }
 
-void PairDigest::WaitAside()
+std::size_t PairDigest::Submit(const std::wstring& first, const std::wstring& second)
 {
-    AcquireSRWLockExclusive(&lock_);
-    while (pending_)
-        SleepConditionVariableSRW(&jobDone_, &lock_, INFINITE, 0);
-    ReleaseSRWLockExclusive(&lock_);
+    for (Side& side : sides_)
+        Start(side);
+    std::size_t ticket;
+    {
+        Locked locked(lock_);
+        ticket = dropped_ + sides_[0].items.size();
+        sides_[0].items.push_back(Item{first, {}});
+        sides_[1].items.push_back(Item{second, {}});
+    }
+    for (Side& side : sides_)
+        WakeConditionVariable(&side.work);
+    return ticket;
+}
+
+void PairDigest::Await(std::size_t ticket, std::wstring& firstDigest, std::wstring& secondDigest)
+{
+    const std::size_t index = ticket - dropped_;
+    for (Side& side : sides_) {
+        if (side.threadFailed)
+            CatchUp(side, index);
+    }
+    Locked locked(lock_);
+    while (sides_[0].done <= index || sides_[1].done <= index)
+        SleepConditionVariableSRW(&done_, &lock_, INFINITE, 0);
+    firstDigest = std::move(sides_[0].items[index].digest);
+    secondDigest = std::move(sides_[1].items[index].digest);
+    // Once the last pair is in, nothing more is read from the queues: drop them, so a pass
+    // holds the paths of one directory at most.
+    if (index + 1 == sides_[0].items.size()) {
+        dropped_ += sides_[0].items.size();
+        for (Side& side : sides_) {
+            side.items.clear();
+            side.done = 0;
+        }
+    }
+}
+
+bool PairDigest::SameContent(std::size_t ticket)
+{
+    std::wstring firstDigest;
+    std::wstring secondDigest;
+    Await(ticket, firstDigest, secondDigest);
+    return firstDigest == secondDigest;
 }
 
 void PairDigest::Digests(const std::wstring& first, const std::wstring& second,
                          std::wstring& firstDigest, std::wstring& secondDigest)
 {
-    if (!firstBlock_)
-        firstBlock_ = NewContentBlock();
-    if (!secondBlock_)
-        secondBlock_ = NewContentBlock();
-    bool haveMemory = firstBlock_ && secondBlock_;
-
-    bool firstHashing = firstHasher_.Restart();
-    bool secondHashing = secondHasher_.Restart();
-    if (!firstHashing || !secondHashing) {  // the platform refused: empty text, as FileDigest gives
-        firstDigest = firstHashing ? FileDigest(first) : std::wstring();
-        secondDigest = secondHashing ? FileDigest(second) : std::wstring();
-        return;
-    }
-    ContentReader firstReader(haveMemory ? first : std::wstring());
-    ContentReader secondReader(haveMemory ? second : std::wstring());
-    while (!firstReader.Ended() || !secondReader.Ended()) {
-        std::size_t firstLength = firstReader.Read(firstBlock_.get(), kContentBlockSize);
-        std::size_t secondLength = secondReader.Read(secondBlock_.get(), kContentBlockSize);
-        if (secondLength >= kHandOverMinimum && firstLength > 0 && StartHelper()) {
-            HashAside(secondHasher_, secondBlock_.get(), secondLength);
-            firstHasher_.Update(firstBlock_.get(), firstLength);
-            WaitAside();
-        } else {
-            firstHasher_.Update(firstBlock_.get(), firstLength);
-            secondHasher_.Update(secondBlock_.get(), secondLength);
-        }
-    }
-    firstDigest = FinishFileDigest(firstHasher_, firstReader.Failed());
-    secondDigest = FinishFileDigest(secondHasher_, secondReader.Failed());
+    Await(Submit(first, second), firstDigest, secondDigest);
 }
 
 bool PairDigest::SameContent(const std::wstring& first, const std::wstring& second)
 {
-    std::wstring firstDigest;
-    std::wstring secondDigest;
-    Digests(first, second, firstDigest, secondDigest);
-    return firstDigest == secondDigest;
+    return SameContent(Submit(first, second));
 }
 
 }  // namespace qf

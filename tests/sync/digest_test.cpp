@@ -124,6 +124,45 @@ TEST(PairDigest, GivesWhatFileDigestGivesForEachSide)
     EXPECT_FALSE(pair.SameContent(tree.Path(L"missing"), tree.Path(L"a")));
 }
 
+// Many pairs queued before any is awaited, the way a pass hands over a directory's files:
+// each result belongs to its own pair, whatever sizes make one side run ahead of the other.
+TEST(PairDigest, QueuedPairsKeepTheirOwnDigests)
+{
+    TestTree tree;
+    const std::size_t block = qf::kContentBlockSize;
+    const std::size_t lengths[] = {0, 1, 100, block - 1, block, block + 1, 3 * block + 7, 5000, 2 * block};
+    const std::size_t count = sizeof lengths / sizeof lengths[0];
+    std::vector<std::wstring> expected;
+    for (std::size_t i = 0; i < count; ++i) {
+        // The first side large where the second is small, and the other way round.
+        std::string first = Pattern(lengths[i]);
+        std::string second = Pattern(lengths[count - 1 - i]);
+        if (i % 3 == 0)
+            second = first;
+        tree.File(L"a" + std::to_wstring(i), first);
+        tree.File(L"b" + std::to_wstring(i), second);
+        expected.push_back(qf::FileDigest(tree.Path(L"a" + std::to_wstring(i))));
+        expected.push_back(qf::FileDigest(tree.Path(L"b" + std::to_wstring(i))));
+    }
+    qf::PairDigest pair;
+    for (int round = 0; round < 2; ++round) {  // the second round after the queues were dropped
+        std::vector<std::size_t> tickets;
+        for (std::size_t i = 0; i < count; ++i)
+            tickets.push_back(pair.Submit(tree.Path(L"a" + std::to_wstring(i)), tree.Path(L"b" + std::to_wstring(i))));
+        tickets.push_back(pair.Submit(tree.Path(L"missing"), tree.Path(L"a1")));
+        for (std::size_t i = 0; i < count; ++i) {
+            std::wstring a, b;
+            pair.Await(tickets[i], a, b);
+            EXPECT_EQ(a, expected[2 * i]) << round << " " << i;
+            EXPECT_EQ(b, expected[2 * i + 1]) << round << " " << i;
+        }
+        EXPECT_FALSE(pair.SameContent(tickets.back()));
+    }
+    // Pairs left unawaited: the threads end with the PairDigest all the same.
+    qf::PairDigest abandoned;
+    abandoned.Submit(tree.Path(L"a6"), tree.Path(L"b6"));
+}
+
 // A sparse file just over 2 GiB: zeros, then "END". Its digest was taken once with md5sum.
 TEST(FileDigest, FilesOver2GiBGetTheirTrueDigest)
 {
