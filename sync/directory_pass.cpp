@@ -72,6 +72,7 @@ private:
         const std::wstring* targetName;
         FileAction action;
         std::size_t ticket;  // of the digests, when the content decides
+        bool leftover;       // a temporary of an earlier, killed copy lies in the target
     };
     void Files(const Level& level);
     void CarryOut(const Level& level, const std::vector<FileStep>& round);
@@ -139,9 +140,11 @@ void Pass::Files(const Level& level)
         // An existing target keeps the spelling it has.
         const std::wstring& name = existing ? existing->name : entry.name;
         FileAction action = DecideFile(entry, existing);
-        if (action == FileAction::Nothing)
-            continue;
         std::wstring temporary = TemporaryNameFor(name);
+        // A killed copy's temporary must not stay behind once its file needs no copy.
+        const bool leftover = level.targetNames->Find(temporary) != nullptr;
+        if (action == FileAction::Nothing && !leftover)
+            continue;
         const std::wstring* names[] = {&name, &temporary, sameDirectory ? &entry.name : nullptr};
         if (!claimed.Claim(names)) {
             CarryOut(level, round);
@@ -149,7 +152,7 @@ void Pass::Files(const Level& level)
             claimed.Clear();
             claimed.Claim(names);
         }
-        FileStep step{&entry, &name, action, 0};
+        FileStep step{&entry, &name, action, 0, leftover};
         if (action == FileAction::CompareContent)
             step.ticket = digest_.Submit(level.target + name, level.source + entry.name);
         round.push_back(step);
@@ -160,9 +163,12 @@ void Pass::Files(const Level& level)
 void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
 {
     for (const FileStep& step : round) {
-        if (step.action == FileAction::CompareContent && digest_.SameContent(step.ticket))
-            continue;
-        SafeCopy(level.source + step.source->name, level.target, *step.targetName);
+        const bool copy = step.action == FileAction::Copy ||
+                          (step.action == FileAction::CompareContent && !digest_.SameContent(step.ticket));
+        if (copy)
+            SafeCopy(level.source + step.source->name, level.target, *step.targetName);
+        else if (step.leftover)
+            RemoveLeftover(level.target, *step.targetName);
     }
 }
 

@@ -37,6 +37,11 @@ std::wstring TemporaryNameFor(const std::wstring& name)
     return text + L".tmp";
 }
 
+void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name)
+{
+    RemoveTemporary(targetDirectory + TemporaryNameFor(name));
+}
+
 bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name)
 {
     std::wstring temporary = targetDirectory + TemporaryNameFor(name);

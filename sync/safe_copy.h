@@ -16,4 +16,7 @@ std::wstring TemporaryNameFor(const std::wstring& name);
 // then as it was and no temporary is left.
 bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name);
 
+// Removes the temporary that a killed copy to `name` left in `targetDirectory`.
+void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name);
+
 }  // namespace qf

@@ -152,11 +152,11 @@ TEST(LeftoverTemporary, IsOverwrittenByTheNextCopyOfThatFile)
     EXPECT_TRUE(qftest::Leftovers(scratch.Path(L"dst")).empty());
 }
 
-// Fails: a leftover stays for good when the file it was meant for needs no copy any more (the
+// A leftover must not stay for good when the file it was meant for needs no copy any more (the
 // copy was killed after the file had been brought up to date another way, or the source went
 // back to the target's content). It may be as large as the file. The pass deletes nothing of
-// the user's, but its own temporaries it may and should clear.
-TEST(LeftoverTemporary, DISABLED_IsRemovedWhenItsFileNeedsNoCopy)
+// the user's, but its own temporaries it clears.
+TEST(LeftoverTemporary, IsRemovedWhenItsFileNeedsNoCopy)
 {
     Scratch scratch;
     scratch.File(L"src\\same.doc", "equal content");
