@@ -6,6 +6,7 @@
 
 #include "ui/main_window_layout.h"
 #include "ui/resource.h"
+#include "ui/window_class.h"
 
 namespace qf {
 namespace {
@@ -107,22 +108,6 @@ LRESULT CALLBACK IntroWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-bool RegisterIntroClass(HINSTANCE instance)
-{
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = IntroWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUENFOLD), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUENFOLD), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kIntroClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 void BringToFront(HWND window)
 {
     if (IsIconic(window)) {
@@ -158,7 +143,7 @@ void ShowIntroWindow()
         return;
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterIntroClass(instance))
+    if (!RegisterProgramWindowClass(instance, kIntroClass, IntroWindowProc))
         return;
     const RECT at = CentredOnPrimaryScreen(kIntroWidth, kIntroHeight, SystemDpi());
     gIntroWindow = CreateWindowExW(0, kIntroClass, kIntroCaption, kIntroStyle, at.left, at.top,

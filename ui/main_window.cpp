@@ -15,6 +15,7 @@
 #include "ui/log_panel.h"
 #include "ui/main_window_layout.h"
 #include "ui/resource.h"
+#include "ui/window_class.h"
 #include "ui/sync_host.h"
 
 namespace qf {
@@ -226,22 +227,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-bool RegisterMainWindowClass(HINSTANCE instance)
-{
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = MainWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUENFOLD), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUENFOLD), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kMainWindowClass;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 void MoveFocus(HWND window, bool backwards)
 {
     HWND focus = GetFocus();
@@ -252,7 +237,7 @@ void MoveFocus(HWND window, bool backwards)
 
 HWND LoadMainWindow(HINSTANCE instance)
 {
-    if (!RegisterMainWindowClass(instance))
+    if (!RegisterProgramWindowClass(instance, kMainWindowClass, MainWindowProc))
         return nullptr;
     const RECT at = CentredOnPrimaryScreen(kMainWindowWidth, kMainWindowHeight, SystemDpi());
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAIN_MENU));
