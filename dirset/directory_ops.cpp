@@ -67,6 +67,18 @@ RowCells CellsOf(DirectoryListView list, int row)
             list.CellText(row, kColumnRemark)};
 }
 
+// The folder picker, then the remark prompt; false when either was cancelled, or when
+// synchronisation was switched on meanwhile (refused with its log line).
+bool AskDirectoryAndRemark(const wchar_t* prompt, std::wstring& path, std::wstring& remark)
+{
+    path = PickDirectory();
+    if (path.empty())
+        return false;
+    if (!PromptRemark(prompt, remark))
+        return false;
+    return !RefusedWhileSyncRuns();
+}
+
 }  // namespace
 
 void SetDirectoryDialogsForTesting(const DirectoryDialogs& dialogs)
@@ -76,13 +88,9 @@ void SetDirectoryDialogsForTesting(const DirectoryDialogs& dialogs)
 
 void AddTargetDirectory()
 {
-    const std::wstring path = PickDirectory();
-    if (path.empty())
-        return;
+    std::wstring path;
     std::wstring remark;
-    if (!PromptRemark(kTargetRemarkPrompt, remark))
-        return;
-    if (RefusedWhileSyncRuns())
+    if (!AskDirectoryAndRemark(kTargetRemarkPrompt, path, remark))
         return;
     DirectoryListView list = DirectoryList();
     if (list.RowCount() != 0)
@@ -95,13 +103,9 @@ void AddTargetDirectory()
 
 void AddSourceDirectory()
 {
-    const std::wstring path = PickDirectory();
-    if (path.empty())
-        return;
+    std::wstring path;
     std::wstring remark;
-    if (!PromptRemark(kSourceRemarkPrompt, remark))
-        return;
-    if (RefusedWhileSyncRuns())
+    if (!AskDirectoryAndRemark(kSourceRemarkPrompt, path, remark))
         return;
     DirectoryListView list = DirectoryList();
     const int rowCount = list.RowCount();
@@ -128,13 +132,9 @@ void ModifyDirectory()
     if (selected < 0)
         return;
     const RowCells before = CellsOf(list, selected);
-    const std::wstring path = PickDirectory();
-    if (path.empty())
-        return;
+    std::wstring path;
     std::wstring remark;
-    if (!PromptRemark(kTargetRemarkPrompt, remark))
-        return;
-    if (RefusedWhileSyncRuns())
+    if (!AskDirectoryAndRemark(kTargetRemarkPrompt, path, remark))
         return;
     // The picker leaves the list usable: if the row was deleted or moved meanwhile, replacing
     // whatever now sits at that place would overwrite the wrong directory.
