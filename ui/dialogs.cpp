@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ui/dialog_ids.h"
+#include "ui/dpi.h"
 
 namespace qf {
 namespace {
@@ -74,7 +75,48 @@ struct AskTextDialog {
     bool disableOthers;
     std::wstring answer;
     ThreadWindowsDisabled others;
+    UINT dpi;
 };
+
+using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, int, int);
+constexpr int kDialogDpiChangeDisableAll = 1;  // DDC_DISABLE_ALL, Windows 10 1703 on
+
+// The prompt rescales itself when it moves to a monitor of another scale; where the platform
+// would scale it too, that is switched off, so that it is not done twice.
+void TakeOverDpiChanges(HWND dialog)
+{
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto setBehaviour = user32 ? reinterpret_cast<SetDialogDpiChangeBehaviorFn>(reinterpret_cast<void*>(
+                                           GetProcAddress(user32, "SetDialogDpiChangeBehavior")))
+                                     : nullptr;
+    if (setBehaviour)
+        setBehaviour(dialog, kDialogDpiChangeDisableAll, kDialogDpiChangeDisableAll);
+}
+
+BOOL CALLBACK RescaleControl(HWND control, LPARAM lParam)
+{
+    const auto* dpis = reinterpret_cast<const UINT*>(lParam);  // from, to
+    RECT at;
+    GetWindowRect(control, &at);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&at), 2);
+    const auto scale = [dpis](LONG v) { return MulDiv(v, static_cast<int>(dpis[1]), static_cast<int>(dpis[0])); };
+    SetWindowPos(control, nullptr, scale(at.left), scale(at.top), scale(at.right - at.left),
+                 scale(at.bottom - at.top), SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFontForDpi(dpis[1])), TRUE);
+    return TRUE;
+}
+
+INT_PTR OnDpiChanged(HWND dialog, AskTextDialog& state, UINT dpi, const RECT& suggested)
+{
+    SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (state.dpi && dpi && dpi != state.dpi) {
+        const UINT dpis[2] = {state.dpi, dpi};
+        EnumChildWindows(dialog, RescaleControl, reinterpret_cast<LPARAM>(dpis));
+    }
+    state.dpi = dpi;
+    return TRUE;
+}
 
 std::wstring ControlText(HWND control)
 {
@@ -95,6 +137,8 @@ INT_PTR OnInitDialog(HWND dialog, AskTextDialog& state)
     SetFocus(edit);
     if (state.disableOthers)
         state.others.Disable(dialog);
+    TakeOverDpiChanges(dialog);
+    state.dpi = WindowDpi(dialog);
     return FALSE;  // the focus is set
 }
 
@@ -119,6 +163,8 @@ INT_PTR CALLBACK AskTextProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         auto* state = reinterpret_cast<AskTextDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
         if (state && message == WM_COMMAND)
             return OnCommand(dialog, *state, LOWORD(wParam));
+        if (state && message == WM_DPICHANGED)
+            return OnDpiChanged(dialog, *state, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
     } catch (...) {
         EndDialog(dialog, IDCANCEL);
         return TRUE;
@@ -143,7 +189,7 @@ int ShowMessageBox(const std::wstring& text, UINT type, const wchar_t* caption, 
 bool AskText(const std::wstring& prompt, std::wstring& text, const wchar_t* title, const std::wstring& initial,
              HWND owner)
 {
-    AskTextDialog state{prompt, title, initial, owner == nullptr, std::wstring(), {}};
+    AskTextDialog state{prompt, title, initial, owner == nullptr, std::wstring(), {}, 0};
     const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ASK_TEXT), owner,
                                            AskTextProc, reinterpret_cast<LPARAM>(&state));
     if (result != IDOK)

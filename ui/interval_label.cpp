@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/dpi.h"
+
 namespace qf {
 namespace {
 
@@ -47,7 +49,7 @@ void Paint(HWND label, HWND box, HDC dc)
         GetWindowRect(box, &boxRect);
     MapWindowPoints(nullptr, label, reinterpret_cast<POINT*>(&boxRect), 2);
     const int naturalLeft = TextWidth(dc, text) - TextWidth(dc, parts.unit);
-    const int unitLeft = UnitLeft(naturalLeft, boxRect.right, 2);
+    const int unitLeft = UnitLeft(naturalLeft, boxRect.right, ScaleForDpi(2, WindowDpi(label)));
     if (parts.unit.empty() || !box || unitLeft == naturalLeft) {
         DrawPart(dc, text, client);
     } else {

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "ui/dpi.h"
 #include "ui/main_window_layout.h"
 #include "ui/resource.h"
 #include "ui/window_class.h"
@@ -38,21 +39,18 @@ const wchar_t* const kIntroLines[] = {
     L"本程序仅限用到的人使用，不喜勿喷，谢谢！"
 };
 
-RECT LabelRect(UINT dpi)
-{
-    const int left = ScaleForDpi(kLabelLeft, dpi);
-    const int top = ScaleForDpi(kLabelTop, dpi);
-    return RECT{left, top, left + ScaleForDpi(kLabelWidth, dpi), top + ScaleForDpi(kLabelHeight, dpi)};
-}
+// How a static label with SS_LEFT | SS_NOPREFIX lays out its text.
+constexpr UINT kLabelTextFormat = DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | DT_NOPREFIX;
 
 void OnCreate(HWND window)
 {
-    const RECT at = LabelRect(WindowDpi(window));
+    const UINT dpi = WindowDpi(window);
+    const RECT at = IntroLayoutForDpi(dpi).label;
     HWND label = CreateWindowExW(0, WC_STATICW, IntroText().c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
                                  at.left, at.top, at.right - at.left, at.bottom - at.top, window,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_INTRO_LABEL)),
                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), nullptr);
-    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFontForDpi(dpi)), FALSE);
 }
 
 LRESULT OnLabelColour(HDC dc)
@@ -62,13 +60,18 @@ LRESULT OnLabelColour(HDC dc)
     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
 }
 
+// The suggested place, with the size this DPI's font needs (a grown window does not scale
+// by the ratio of the two DPIs alone).
 void OnDpiChanged(HWND window, UINT dpi, const RECT& suggested)
 {
-    SetWindowPos(window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT at = LabelRect(dpi);
-    SetWindowPos(GetDlgItem(window, IDC_INTRO_LABEL), nullptr, at.left, at.top, at.right - at.left,
-                 at.bottom - at.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const IntroLayout layout = IntroLayoutForDpi(dpi);
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, layout.outer.cx, layout.outer.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    HWND label = GetDlgItem(window, IDC_INTRO_LABEL);
+    const RECT& at = layout.label;
+    SetWindowPos(label, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(GuiFontForDpi(dpi)), TRUE);
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -120,6 +123,42 @@ void BringToFront(HWND window)
 
 }  // namespace
 
+// The given sizes hold the text with the fonts they were made for; a font with a taller line or
+// wider characters would cut the last lines off. So the text is measured with the font the
+// label gets, and label and window grow by just what is missing; where it fits, the given
+// layout stands.
+IntroLayout IntroLayoutForDpi(UINT dpi)
+{
+    const int left = ScaleForDpi(kLabelLeft, dpi);
+    const int top = ScaleForDpi(kLabelTop, dpi);
+    const int width = ScaleForDpi(kLabelWidth, dpi);
+    const int height = ScaleForDpi(kLabelHeight, dpi);
+    const SIZE needed = IntroTextSize(GuiFontForDpi(dpi), width);
+    const int growX = needed.cx > width ? needed.cx - width : 0;
+    const int growY = needed.cy > height ? needed.cy - height : 0;
+    IntroLayout layout;
+    layout.label = RECT{left, top, left + width + growX, top + height + growY};
+    layout.outer = SIZE{ScaleForDpi(kIntroWidth, dpi) + growX, ScaleForDpi(kIntroHeight, dpi) + growY};
+    return layout;
+}
+
+SIZE IntroTextSize(HFONT font, int width)
+{
+    SIZE size{0, 0};
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return size;
+    HGDIOBJ old = SelectObject(dc, font);
+    const std::wstring text = IntroText();
+    RECT at{0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &at, kLabelTextFormat | DT_CALCRECT);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    size.cx = at.right;
+    size.cy = at.bottom;
+    return size;
+}
+
 std::wstring IntroText()
 {
     std::wstring text;
@@ -145,7 +184,8 @@ void ShowIntroWindow()
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterProgramWindowClass(instance, kIntroClass, IntroWindowProc))
         return;
-    const RECT at = CentredOnPrimaryScreen(kIntroWidth, kIntroHeight, SystemDpi());
+    const SIZE outer = IntroLayoutForDpi(SystemDpi()).outer;
+    const RECT at = CentredOnPrimaryScreen(outer.cx, outer.cy, kBaseDpi);  // sizes already in pixels
     gIntroWindow = CreateWindowExW(0, kIntroClass, kIntroCaption, kIntroStyle, at.left, at.top,
                                    at.right - at.left, at.bottom - at.top, nullptr, nullptr, instance, nullptr);
     if (!gIntroWindow)

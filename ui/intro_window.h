@@ -16,4 +16,14 @@ HWND IntroWindow();
 // The label's text: fifteen lines joined by "\r\n".
 std::wstring IntroText();
 
+// Where the label sits and how big the window is at `dpi`, in pixels.
+struct IntroLayout {
+    RECT label;  // client coordinates
+    SIZE outer;
+};
+IntroLayout IntroLayoutForDpi(UINT dpi);
+
+// The room the text takes in `font` when it wraps at `width`, as the label draws it.
+SIZE IntroTextSize(HFONT font, int width);
+
 }  // namespace qf

@@ -2,7 +2,7 @@
 add_library(qf_log_dialogs STATIC
   dialogs.cpp dialogs.h dialog_ids.h
   log_panel.cpp log_panel.h)
-target_link_libraries(qf_log_dialogs PUBLIC qf_ui_thread comctl32)
+target_link_libraries(qf_log_dialogs PUBLIC qf_dpi qf_ui_thread comctl32)
 
 # Resources in a static library never reach the program: whoever links qf_log_dialogs also
 # compiles this script (the program's own script #includes it).

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "dirset/directory_list.h"
 #include "ui/log_panel.h"
 #include "ui/resource.h"
@@ -26,15 +28,58 @@ const ControlPlace kControls[] = {
      SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX | WS_CLIPSIBLINGS},
 };
 
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using GetDpiForSystemFn = UINT(WINAPI*)();
+// The list's given column widths, at 96 DPI, in column order.
+constexpr int kColumnWidths[kDirectoryColumns] = {40, 60, 150, 100};
 
-// Looked up at run time: both exist only from Windows 10 1607 on.
-template <typename Fn>
-Fn User32Function(const char* name)
+// Room a header item leaves beside its text on each side, at 96 DPI.
+constexpr int kHeaderTextMargin = 6;
+
+std::wstring HeaderText(HWND list, int column)
 {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+    wchar_t text[64] = {};
+    LVCOLUMNW item{};
+    item.mask = LVCF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(list, LVM_GETCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int TextWidth(HFONT font, const std::wstring& text)
+{
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return 0;
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
+}
+
+void SizeColumns(HWND list, UINT dpi, HFONT font)
+{
+    for (int column = 0; column < kDirectoryColumns; ++column) {
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column),
+                     MAKELPARAM(DirectoryColumnWidth(column, dpi, TextWidth(font, HeaderText(list, column))), 0));
+    }
+}
+
+// Fonts, column widths and the unit beside the interval box follow the DPI; the unit is
+// placed when the label paints, so it only needs painting again.
+void StyleControl(HWND control, int id, UINT dpi)
+{
+    HFONT font = GuiFontForDpi(dpi);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (id == IDC_DIRECTORY_LIST) {
+        // Its header keeps a font of its own otherwise.
+        if (HWND header = reinterpret_cast<HWND>(SendMessageW(control, LVM_GETHEADER, 0, 0)))
+            SendMessageW(header, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SizeColumns(control, dpi, font);
+    } else if (id == IDC_INTERVAL_LABEL) {
+        InvalidateRect(control, nullptr, TRUE);
+    }
 }
 
 HWND CreateControl(HWND window, const ControlPlace& place, const RECT& at)
@@ -61,23 +106,11 @@ const ControlPlace* MainWindowControls(int* count)
     return kControls;
 }
 
-UINT WindowDpi(HWND window)
+int DirectoryColumnWidth(int column, UINT dpi, int headerTextWidth)
 {
-    static const auto forWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
-    const UINT dpi = (forWindow && window) ? forWindow(window) : 0;
-    return dpi ? dpi : SystemDpi();
-}
-
-UINT SystemDpi()
-{
-    static const auto forSystem = User32Function<GetDpiForSystemFn>("GetDpiForSystem");
-    const UINT dpi = forSystem ? forSystem() : 0;
-    return dpi ? dpi : kBaseDpi;
-}
-
-int ScaleForDpi(int pixels, UINT dpi)
-{
-    return MulDiv(pixels, static_cast<int>(dpi), kBaseDpi);
+    const int given = ScaleForDpi(kColumnWidths[column], dpi);
+    const int needed = headerTextWidth + 2 * ScaleForDpi(kHeaderTextMargin, dpi);
+    return needed > given ? needed : given;
 }
 
 RECT CentredOnPrimaryScreen(int width, int height, UINT dpi)
@@ -98,14 +131,18 @@ RECT ControlRect(const ControlPlace& place, UINT dpi)
 
 void CreateMainWindowControls(HWND window, UINT dpi)
 {
-    const auto font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
     for (const ControlPlace& place : kControls) {
         HWND control = CreateControl(window, place, ControlRect(place, dpi));
         if (!control)
             continue;
-        SendMessageW(control, WM_SETFONT, font, FALSE);
+        // Each control a group of its own: an arrow key on a button then leaves the focus where
+        // it is, instead of walking through every control of the window.
+        SetWindowLongW(control, GWL_STYLE, GetWindowLongW(control, GWL_STYLE) | WS_GROUP);
+        StyleControl(control, place.id, dpi);
         if (place.id == IDC_INTERVAL_EDIT)
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // 0: the platform's maximum
+        if (place.id == IDC_DIRECTORY_LIST)  // a cut-off path or remark shows whole under the pointer
+            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
     }
 }
 
@@ -118,6 +155,7 @@ void PlaceMainWindowControls(HWND window, UINT dpi)
         const RECT at = ControlRect(place, dpi);
         SetWindowPos(control, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        StyleControl(control, place.id, dpi);
     }
 }
 

@@ -3,9 +3,10 @@
 // monitor's DPI when they are placed.
 #include <windows.h>
 
+#include "ui/dpi.h"
+
 namespace qf {
 
-constexpr int kBaseDpi = 96;
 constexpr int kMainWindowWidth = 386;   // outer size at 96 DPI
 constexpr int kMainWindowHeight = 312;
 inline constexpr wchar_t kMainWindowCaption[] = L"987Quenfold";
@@ -26,21 +27,22 @@ struct ControlPlace {
 // The controls from front to back, which is also the tab order.
 const ControlPlace* MainWindowControls(int* count);
 
-// Monitor-aware DPI where the platform offers it, else 96.
-UINT WindowDpi(HWND window);
-UINT SystemDpi();
-int ScaleForDpi(int pixels, UINT dpi);
-
 // Outer rectangle of a window of the given 96-DPI size, centred on the primary screen.
 RECT CentredOnPrimaryScreen(int width, int height, UINT dpi);
 
 // Client rectangle of a control at `dpi`.
 RECT ControlRect(const ControlPlace& place, UINT dpi);
 
-// Creates every control of the table, in order, with the default GUI font.
+// Width of a column of the directory list at `dpi`: the given width scaled, or as wide as the
+// header text needs (`headerTextWidth` pixels in the header's font) where that is wider.
+int DirectoryColumnWidth(int column, UINT dpi, int headerTextWidth);
+constexpr int kDirectoryColumns = 4;
+
+// Creates every control of the table, in order, with the default GUI font of `dpi`.
 void CreateMainWindowControls(HWND window, UINT dpi);
 
-// Moves the controls to their places at `dpi` (after the window moved to another monitor).
+// Gives the controls the places, fonts and column widths of `dpi`, as CreateMainWindowControls
+// would have (after the window moved to a monitor of another scale).
 void PlaceMainWindowControls(HWND window, UINT dpi);
 
 }  // namespace qf

@@ -7,7 +7,7 @@ add_library(qf_ui STATIC
   window_class.cpp window_class.h
   resource.h)
 target_link_libraries(qf_ui PUBLIC
-  qf_log_dialogs qf_dirlist qf_settings qf_scheduler qf_sync_host qf_sync_state qf_ui_thread comctl32)
+  qf_dpi qf_log_dialogs qf_dirlist qf_settings qf_scheduler qf_sync_host qf_sync_state qf_ui_thread comctl32)
 
 # The program's resource script; it also carries the dialogs' templates. Static libraries
 # cannot carry resources, so every program showing these windows compiles it itself.

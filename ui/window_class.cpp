@@ -5,16 +5,23 @@
 namespace qf {
 namespace {
 
+// Shared icons belong to the system, which frees them with the module.
 HICON ProgramIcon(HINSTANCE instance, int widthMetric, int heightMetric)
 {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUENFOLD), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), 0));
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_SHARED));
 }
 
 }  // namespace
 
 bool RegisterProgramWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure)
 {
+    // A window opened again finds its class in place; loading the icons again would leave them
+    // with nobody to free them.
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, className, &existing))
+        return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = procedure;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dpi.h"
 #include "ui/intro_window.h"
 #include "ui/main_window_layout.h"
 #include "ui/resource.h"
@@ -37,6 +38,28 @@ std::vector<std::wstring> SplitLines(const std::wstring& text)
             return lines;
         from = at + 2;
     }
+}
+
+// Height of the intro text as `label` draws it with its own font, wrapped at `width`.
+int TextHeight(HWND label, int width)
+{
+    const std::wstring text = IntroText();
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT at{0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &at,
+              DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    return at.bottom;
+}
+
+RECT ChildRect(HWND child)
+{
+    RECT at;
+    GetWindowRect(child, &at);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&at), 2);
+    return at;
 }
 
 class IntroWindowTest : public ::testing::Test {
@@ -84,16 +107,19 @@ TEST_F(IntroWindowTest, FrameLabelAndPlace)
     EXPECT_NE(GetClassLongPtrW(intro, GCLP_HICON), 0u);
     EXPECT_EQ(GetClassLongPtrW(intro, GCLP_HBRBACKGROUND), static_cast<ULONG_PTR>(COLOR_BTNFACE + 1));
 
+    // The given size, grown by what the font's lines need beyond the given label.
     const UINT dpi = WindowDpi(intro);
+    HWND label = GetDlgItem(intro, IDC_INTRO_LABEL);
+    ASSERT_NE(label, nullptr);
+    const int needed = TextHeight(label, ScaleForDpi(352, dpi));
+    const int grow = needed > ScaleForDpi(200, dpi) ? needed - ScaleForDpi(200, dpi) : 0;
     RECT outer;
     GetWindowRect(intro, &outer);
     EXPECT_EQ(outer.right - outer.left, ScaleForDpi(380, dpi));
-    EXPECT_EQ(outer.bottom - outer.top, ScaleForDpi(250, dpi));
+    EXPECT_EQ(outer.bottom - outer.top, ScaleForDpi(250, dpi) + grow);
     EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
     EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
 
-    HWND label = GetDlgItem(intro, IDC_INTRO_LABEL);
-    ASSERT_NE(label, nullptr);
     EXPECT_EQ(GetWindow(label, GW_HWNDNEXT), nullptr) << "one control only";
     RECT at;
     GetWindowRect(label, &at);
@@ -101,7 +127,7 @@ TEST_F(IntroWindowTest, FrameLabelAndPlace)
     EXPECT_EQ(at.left, ScaleForDpi(10, dpi));
     EXPECT_EQ(at.top, ScaleForDpi(8, dpi));
     EXPECT_EQ(at.right - at.left, ScaleForDpi(352, dpi));
-    EXPECT_EQ(at.bottom - at.top, ScaleForDpi(200, dpi));
+    EXPECT_EQ(at.bottom - at.top, ScaleForDpi(200, dpi) + grow);
     const LONG labelStyle = GetWindowLongW(label, GWL_STYLE);
     EXPECT_TRUE(labelStyle & SS_NOPREFIX);
     EXPECT_FALSE(labelStyle & WS_TABSTOP);
@@ -110,6 +136,70 @@ TEST_F(IntroWindowTest, FrameLabelAndPlace)
     text.resize(static_cast<size_t>(GetWindowTextW(label, &text[0], 4096)));
     EXPECT_EQ(text, IntroText());
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
+    EXPECT_LE(needed, at.bottom - at.top) << "every line shows";
+}
+
+// Moved to a monitor of each scale, the window looks as if it had been opened there, and
+// every line of the text shows whole.
+TEST_F(IntroWindowTest, EveryLineShowsAtEachDpi)
+{
+    ShowIntroWindow();
+    HWND intro = IntroWindow();
+    ASSERT_NE(intro, nullptr);
+    HWND label = GetDlgItem(intro, IDC_INTRO_LABEL);
+    for (UINT dpi : {96u, 120u, 144u, 192u, WindowDpi(intro)}) {
+        const IntroLayout layout = IntroLayoutForDpi(dpi);
+        RECT suggested{0, 0, ScaleForDpi(380, dpi), ScaleForDpi(250, dpi)};
+        SendMessageW(intro, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), GuiFontForDpi(dpi)) << dpi;
+        LOGFONTW font{};
+        GetObjectW(GuiFontForDpi(dpi), sizeof(font), &font);
+        LOGFONTW stock{};
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock);
+        EXPECT_EQ(font.lfHeight, MulDiv(stock.lfHeight, dpi, SystemDpi())) << dpi;
+
+        const RECT at = ChildRect(label);
+        EXPECT_TRUE(EqualRect(&at, &layout.label)) << dpi;
+        RECT outer;
+        GetWindowRect(intro, &outer);
+        EXPECT_EQ(outer.right - outer.left, layout.outer.cx) << dpi;
+        EXPECT_EQ(outer.bottom - outer.top, layout.outer.cy) << dpi;
+        EXPECT_EQ(at.left, ScaleForDpi(10, dpi)) << dpi;
+        EXPECT_EQ(at.top, ScaleForDpi(8, dpi)) << dpi;
+        EXPECT_GE(at.bottom - at.top, ScaleForDpi(200, dpi)) << dpi;
+
+        EXPECT_LE(TextHeight(label, at.right - at.left), at.bottom - at.top) << "last line cut at " << dpi;
+        RECT client;
+        GetClientRect(intro, &client);
+        EXPECT_LE(at.right, client.right) << dpi;
+        EXPECT_LE(at.bottom, client.bottom) << dpi;
+    }
+}
+
+// The class's icons are the shared ones, and opening and closing the window leaves the
+// process's object counts where they were.
+TEST_F(IntroWindowTest, OpeningItFiftyTimesLeaksNothing)
+{
+    ShowIntroWindow();  // the class, its icons and the font exist from here on
+    ASSERT_NE(IntroWindow(), nullptr);
+    const auto shared = reinterpret_cast<ULONG_PTR>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_QUENFOLD),
+                                                            IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                            GetSystemMetrics(SM_CYICON), LR_SHARED));
+    EXPECT_EQ(GetClassLongPtrW(IntroWindow(), GCLP_HICON), shared);
+    DestroyWindow(IntroWindow());
+    PumpIntro(0);
+
+    HANDLE self = GetCurrentProcess();
+    const DWORD gdi = GetGuiResources(self, GR_GDIOBJECTS);
+    const DWORD user = GetGuiResources(self, GR_USEROBJECTS);
+    for (int i = 0; i < 50; ++i) {
+        ShowIntroWindow();
+        ASSERT_NE(IntroWindow(), nullptr);
+        SendMessageW(IntroWindow(), WM_CLOSE, 0, 0);
+        PumpIntro(0);
+    }
+    EXPECT_EQ(GetGuiResources(self, GR_GDIOBJECTS), gdi);
+    EXPECT_EQ(GetGuiResources(self, GR_USEROBJECTS), user);
 }
 
 TEST_F(IntroWindowTest, OnlyOneAtATimeRestoredWhenMinimised)
