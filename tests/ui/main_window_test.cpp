@@ -9,6 +9,7 @@
 
 #include "dirset/settings_file.h"
 #include "sync/sync_state.h"
+#include "ui/dpi.h"
 #include "ui/intro_window.h"
 #include "ui/log_panel.h"
 #include "ui/main_window.h"
@@ -190,6 +191,93 @@ TEST_F(MainWindowTest, ControlsStandFrontToBackAtTheirPlacesWithTheirContent)
     EXPECT_EQ(child, nullptr) << "a control beyond the table";
 }
 
+// Header text of a column, and whether it shows whole inside its header item and the list.
+void ExpectHeaderInside(HWND list, int column, UINT dpi)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    wchar_t text[64] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    HDC dc = GetDC(header);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(header, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, lstrlenW(text), &size);
+    SelectObject(dc, old);
+    ReleaseDC(header, dc);
+    RECT at{};
+    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&at));
+    // The header leaves three edges' room beside the text on either side.
+    EXPECT_LE(size.cx + 6 * GetSystemMetrics(SM_CXEDGE), at.right - at.left) << "column " << column << " at " << dpi;
+    RECT client;
+    GetClientRect(list, &client);
+    EXPECT_LE(at.right, client.right) << "column " << column << " at " << dpi;
+}
+
+// What a window created at `dpi` has: the table's places, that DPI's font, scaled columns.
+void ExpectLaidOutFor(HWND window, UINT dpi)
+{
+    int count = 0;
+    const ControlPlace* places = MainWindowControls(&count);
+    for (int i = 0; i < count; ++i) {
+        HWND control = GetDlgItem(window, places[i].id);
+        const RECT at = ClientRectOf(control);
+        const RECT expected = ControlRect(places[i], dpi);
+        EXPECT_TRUE(EqualRect(&at, &expected)) << places[i].id << " at " << dpi;
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), GuiFontForDpi(dpi))
+            << places[i].id << " at " << dpi;
+    }
+    HWND list = GetDlgItem(window, IDC_DIRECTORY_LIST);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)), GuiFontForDpi(dpi)) << dpi;
+    const int given[] = {40, 60, 150, 100};
+    for (int column = 0; column < kDirectoryColumns; ++column) {
+        EXPECT_GE(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0), ScaleForDpi(given[column], dpi))
+            << "column " << column << " at " << dpi;
+        ExpectHeaderInside(list, column, dpi);
+    }
+}
+
+TEST_F(MainWindowTest, FontsAndColumnsFollowTheDpi)
+{
+    ExpectLaidOutFor(window_, Dpi());  // as created, at this prefix's DPI
+
+    // Where the given widths hold their headers, they are kept exactly.
+    HWND list = Item(IDC_DIRECTORY_LIST);
+    const int given[] = {40, 60, 150, 100};
+    for (int column = 0; column < kDirectoryColumns; ++column)
+        EXPECT_EQ(DirectoryColumnWidth(column, Dpi(), 0), ScaleForDpi(given[column], Dpi()));
+
+    std::vector<int> widthsAt96;
+    for (UINT dpi : {120u, 144u, 192u, 96u, Dpi()}) {
+        RECT suggested = CentredOnPrimaryScreen(kMainWindowWidth, kMainWindowHeight, dpi);
+        SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        ExpectLaidOutFor(window_, dpi);
+        if (dpi == 96) {
+            for (int column = 0; column < kDirectoryColumns; ++column)
+                widthsAt96.push_back(static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0)));
+        }
+    }
+    // Back at the DPI it was created at, it is as it was created.
+    ExpectLaidOutFor(window_, Dpi());
+    if (Dpi() == 96) {
+        for (int column = 0; column < kDirectoryColumns; ++column)
+            EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, column, 0), widthsAt96[column]);
+    }
+}
+
+TEST_F(MainWindowTest, ArrowKeysLeaveTheFocusOnAButton)
+{
+    for (int id : {IDC_START_BUTTON, IDC_SAVE_BUTTON}) {
+        for (WPARAM key : {VK_RIGHT, VK_DOWN, VK_LEFT, VK_UP}) {
+            PressKey(Item(id), key);
+            EXPECT_EQ(GetFocus(), Item(id)) << id << " key " << key;
+        }
+    }
+}
+
 TEST_F(MainWindowTest, ControlStyles)
 {
     HWND check = Item(IDC_AUTOSTART_CHECK);
@@ -211,6 +299,10 @@ TEST_F(MainWindowTest, ControlStyles)
     EXPECT_FALSE(intervalStyle & (ES_NUMBER | ES_MULTILINE | ES_NOHIDESEL | ES_READONLY));
     EXPECT_FALSE(GetWindowLongW(interval, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);  // thin border, not sunken
     EXPECT_GT(SendMessageW(interval, EM_GETLIMITTEXT, 0, 0), 30000);
+
+    // A path or remark cut off in its cell shows whole under the pointer; the cell keeps it all.
+    HWND list = Item(IDC_DIRECTORY_LIST);
+    EXPECT_TRUE(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
 
     const LONG labelStyle = GetWindowLongW(Item(IDC_INTERVAL_LABEL), GWL_STYLE);
     EXPECT_TRUE(labelStyle & SS_NOPREFIX);
