@@ -7,6 +7,7 @@
 
 #include "tests/ui/dialog_answerer.h"
 #include "ui/dialog_ids.h"
+#include "ui/dpi.h"
 #include "ui/ui_thread.h"
 
 namespace {
@@ -215,6 +216,11 @@ TEST(AskText, DrawsTheTwoLinePromptOnTwoLinesInTheTemplatesLayout)
     LOGFONTW font{};
     std::wstring confirm, cancel;
     RECT outer{};
+    // Moved to a monitor of twice the scale: 宋体 9 pt of that scale, places doubled.
+    const UINT movedDpi = 2 * qf::SystemDpi();
+    LOGFONTW movedFont{}, madeFont{};
+    std::vector<std::pair<RECT, RECT>> moved;  // before, after
+    std::vector<HFONT> movedFonts;
     DialogAnswerer answer(L"提示", [&](HWND dialog) {
         confirm = qf::test::ItemText(dialog, IDOK);
         cancel = qf::test::ItemText(dialog, IDCANCEL);
@@ -233,6 +239,19 @@ TEST(AskText, DrawsTheTwoLinePromptOnTwoLinesInTheTemplatesLayout)
                 MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
                 placed.emplace_back(expected, actual);
             }
+            GetObjectW(qf::DialogFontForDpi(qf::SystemDpi()), sizeof madeFont, &madeFont);
+            RECT suggested{outer.left, outer.top, outer.left + 2 * (outer.right - outer.left),
+                           outer.top + 2 * (outer.bottom - outer.top)};
+            SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(movedDpi, movedDpi), reinterpret_cast<LPARAM>(&suggested));
+            GetObjectW(qf::DialogFontForDpi(movedDpi), sizeof movedFont, &movedFont);
+            for (size_t i = 0; i < items.size(); ++i) {
+                HWND control = GetDlgItem(dialog, items[i].id);
+                RECT actual{};
+                GetWindowRect(control, &actual);
+                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+                moved.emplace_back(placed[i].second, actual);
+                movedFonts.push_back(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+            }
         });
         qf::test::PressButton(dialog, IDCANCEL);
     });
@@ -247,6 +266,17 @@ TEST(AskText, DrawsTheTwoLinePromptOnTwoLinesInTheTemplatesLayout)
         EXPECT_FALSE(inked[line]) << "ink on text line " << line;
 
     EXPECT_EQ(std::wstring(font.lfFaceName), L"宋体");
+    EXPECT_EQ(madeFont.lfHeight, font.lfHeight) << "the font of a DPI is the template's font at that DPI";
+    EXPECT_EQ(movedFont.lfHeight, -MulDiv(9, static_cast<int>(movedDpi), 72));
+    EXPECT_EQ(std::wstring(movedFont.lfFaceName), L"宋体");
+    ASSERT_EQ(moved.size(), items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(movedFonts[i], qf::DialogFontForDpi(movedDpi)) << items[i].id;
+        EXPECT_EQ(moved[i].second.left, 2 * moved[i].first.left) << items[i].id;
+        EXPECT_EQ(moved[i].second.top, 2 * moved[i].first.top) << items[i].id;
+        EXPECT_EQ(moved[i].second.right - moved[i].second.left, 2 * (moved[i].first.right - moved[i].first.left))
+            << items[i].id;
+    }
     EXPECT_EQ(confirm, L"确认输入(&O)");
     EXPECT_EQ(cancel, L"取消(&C)");
     RECT work{};
