@@ -4,21 +4,9 @@
 
 #include <commctrl.h>
 
-namespace {
+namespace qf::test {
 
-TEST(IntervalLabel, SplitsAtTheRunTheBoxCovers)
-{
-    const qf::LabelParts parts = qf::SplitAtSpaceRun(L"同步间隔：      秒");
-    EXPECT_EQ(parts.lead, L"同步间隔：");
-    EXPECT_EQ(parts.unit, L"秒");
-    EXPECT_EQ(qf::SplitAtSpaceRun(L"a b").unit, L"");       // one space is no run
-    EXPECT_EQ(qf::SplitAtSpaceRun(L"trailing  ").unit, L"");
-    EXPECT_EQ(qf::SplitAtSpaceRun(L"").lead, L"");
-    EXPECT_EQ(qf::UnitLeft(100, 95, 2), 100);  // wide spaces: where the text puts it
-    EXPECT_EQ(qf::UnitLeft(80, 95, 2), 97);    // narrow spaces: just after the box
-}
-
-// Dark pixels in columns [from, to) of a rendering of `label`.
+// Dark pixels in columns [from, to) of a rendering of `label`; the main window's tests use it too.
 int DarkPixels(HWND label, int from, int to)
 {
     RECT client;
@@ -38,6 +26,24 @@ int DarkPixels(HWND label, int from, int to)
     DeleteDC(dc);
     ReleaseDC(nullptr, screen);
     return dark;
+}
+
+}  // namespace qf::test
+
+namespace {
+
+using qf::test::DarkPixels;
+
+TEST(IntervalLabel, SplitsAtTheRunTheBoxCovers)
+{
+    const qf::LabelParts parts = qf::SplitAtSpaceRun(L"同步间隔：      秒");
+    EXPECT_EQ(parts.lead, L"同步间隔：");
+    EXPECT_EQ(parts.unit, L"秒");
+    EXPECT_EQ(qf::SplitAtSpaceRun(L"a b").unit, L"");       // one space is no run
+    EXPECT_EQ(qf::SplitAtSpaceRun(L"trailing  ").unit, L"");
+    EXPECT_EQ(qf::SplitAtSpaceRun(L"").lead, L"");
+    EXPECT_EQ(qf::UnitLeft(100, 95, 2), 100);  // wide spaces: where the text puts it
+    EXPECT_EQ(qf::UnitLeft(80, 95, 2), 97);    // narrow spaces: just after the box
 }
 
 TEST(IntervalLabel, UnitIsDrawnBesideTheBoxNotUnderIt)

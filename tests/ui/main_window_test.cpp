@@ -18,6 +18,9 @@
 #include "ui/ui_thread.h"
 
 namespace qf {
+namespace test {
+int DarkPixels(HWND label, int from, int to);  // tests/ui/interval_label_test.cpp
+}  // namespace test
 namespace {
 
 int gDestroyed = 0;
@@ -238,6 +241,15 @@ void ExpectLaidOutFor(HWND window, UINT dpi)
             << "column " << column << " at " << dpi;
         ExpectHeaderInside(list, column, dpi);
     }
+    // The unit "秒" shows beside the interval box, none of the label under it.
+    HWND label = GetDlgItem(window, IDC_INTERVAL_LABEL);
+    RECT box;
+    GetWindowRect(GetDlgItem(window, IDC_INTERVAL_EDIT), &box);
+    MapWindowPoints(nullptr, label, reinterpret_cast<POINT*>(&box), 2);
+    RECT client;
+    GetClientRect(label, &client);
+    EXPECT_GT(test::DarkPixels(label, box.right, client.right), 5) << dpi;
+    EXPECT_EQ(test::DarkPixels(label, box.left + 2, box.right - 2), 0) << dpi;
 }
 
 TEST_F(MainWindowTest, FontsAndColumnsFollowTheDpi)
