@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dirset/directory_list.h"
+#include "ui/list_cell_tip.h"
 #include "ui/log_panel.h"
 #include "ui/resource.h"
 
@@ -141,8 +142,8 @@ void CreateMainWindowControls(HWND window, UINT dpi)
         StyleControl(control, place.id, dpi);
         if (place.id == IDC_INTERVAL_EDIT)
             SendMessageW(control, EM_SETLIMITTEXT, 0, 0);  // 0: the platform's maximum
-        if (place.id == IDC_DIRECTORY_LIST)  // a cut-off path or remark shows whole under the pointer
-            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_LABELTIP, LVS_EX_LABELTIP);
+        if (place.id == IDC_DIRECTORY_LIST)
+            ShowCutCellsInTips(control);
     }
 }
 

@@ -4,6 +4,7 @@ add_library(qf_ui STATIC
   main_window_layout.cpp main_window_layout.h
   intro_window.cpp intro_window.h
   interval_label.cpp interval_label.h
+  list_cell_tip.cpp list_cell_tip.h
   window_class.cpp window_class.h
   resource.h)
 target_link_libraries(qf_ui PUBLIC

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "dirset/directory_list.h"
 #include "dirset/settings_file.h"
 #include "sync/sync_state.h"
 #include "ui/dpi.h"
 #include "ui/intro_window.h"
+#include "ui/list_cell_tip.h"
 #include "ui/log_panel.h"
 #include "ui/main_window.h"
 #include "ui/main_window_layout.h"
@@ -280,6 +282,36 @@ TEST_F(MainWindowTest, FontsAndColumnsFollowTheDpi)
     }
 }
 
+TEST_F(MainWindowTest, ACutOffPathOrRemarkShowsWholeInATip)
+{
+    const std::wstring longPath = L"\\\\NAS-OFFICE\\共享文档\\2026年度\\财务报表\\月度汇总\\第四季度";
+    const std::wstring longRemark = L"共享盘上的月度报表和季度汇总";
+    DirectoryListView list = DirectoryList();
+    ASSERT_EQ(list.hwnd(), Item(IDC_DIRECTORY_LIST));
+    const int target = list.AppendRow();
+    list.SetCellText(target, 1, L"目标目录");
+    list.SetCellText(target, 2, L"D:\\备份");
+    list.SetCellText(target, 3, L"每日");
+    const int source = list.AppendRow();
+    list.SetCellText(source, 1, L"源目录");
+    list.SetCellText(source, 2, longPath);
+    list.SetCellText(source, 3, longRemark);
+
+    const auto cellCentre = [&](int row, int column) {
+        RECT at{};
+        at.top = column;
+        at.left = LVIR_LABEL;
+        SendMessageW(list.hwnd(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&at));
+        return POINT{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
+    };
+    EXPECT_EQ(CutCellText(list.hwnd(), cellCentre(source, 2)), longPath);
+    EXPECT_EQ(CutCellText(list.hwnd(), cellCentre(source, 3)), longRemark);
+    EXPECT_EQ(CutCellText(list.hwnd(), cellCentre(target, 2)), L"") << "a path that fits needs no tip";
+    EXPECT_EQ(CutCellText(list.hwnd(), cellCentre(target, 1)), L"");
+    EXPECT_EQ(list.CellText(source, 2), longPath);
+    EXPECT_EQ(list.CellText(source, 3), longRemark);
+}
+
 TEST_F(MainWindowTest, ArrowKeysLeaveTheFocusOnAButton)
 {
     for (int id : {IDC_START_BUTTON, IDC_SAVE_BUTTON}) {
@@ -311,10 +343,6 @@ TEST_F(MainWindowTest, ControlStyles)
     EXPECT_FALSE(intervalStyle & (ES_NUMBER | ES_MULTILINE | ES_NOHIDESEL | ES_READONLY));
     EXPECT_FALSE(GetWindowLongW(interval, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);  // thin border, not sunken
     EXPECT_GT(SendMessageW(interval, EM_GETLIMITTEXT, 0, 0), 30000);
-
-    // A path or remark cut off in its cell shows whole under the pointer; the cell keeps it all.
-    HWND list = Item(IDC_DIRECTORY_LIST);
-    EXPECT_TRUE(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_LABELTIP);
 
     const LONG labelStyle = GetWindowLongW(Item(IDC_INTERVAL_LABEL), GWL_STYLE);
     EXPECT_TRUE(labelStyle & SS_NOPREFIX);
