@@ -53,7 +53,7 @@ for dpi in 96 120 144 192; do
   winrun="Z:${run//\//\\}"
   "$build/wine-run" "$build/tools/docs/qf-screenshot.exe" "$winrun\\main.bmp" "$winrun\\intro.bmp"
   wait "$program" || true  # the tool closes the program
-  convert "$run/main.bmp" "$docs/main-window-$dpi-dpi.png"
-  convert "$run/intro.bmp" "$docs/intro-window-$dpi-dpi.png"
+  convert "$run/main.bmp" -strip -define png:exclude-chunks=date,time "$docs/main-window-$dpi-dpi.png"
+  convert "$run/intro.bmp" -strip -define png:exclude-chunks=date,time "$docs/intro-window-$dpi-dpi.png"
   echo "docs/main-window-$dpi-dpi.png docs/intro-window-$dpi-dpi.png"
 done
