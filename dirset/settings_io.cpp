@@ -49,6 +49,57 @@ bool MayReplace(const std::wstring& path)
     return (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
 }
 
+std::wstring TemporaryPathFor(const std::wstring& path, DWORD processId)
+{
+    return path + L".~" + std::to_wstring(processId) + L".tmp";
+}
+
+// The process that wrote a temporary may still be saving: its file is left to it. Any answer
+// but "no such process" counts as alive.
+bool IsProcessGone(DWORD processId)
+{
+    KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process)
+        return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    return GetExitCodeProcess(process.get(), &code) && code != STILL_ACTIVE;
+}
+
+// The process id in a name of the form <file name>.~<digits>.tmp, or 0.
+DWORD ProcessIdOfTemporary(const std::wstring& name, const std::wstring& fileName)
+{
+    const std::wstring head = fileName + L".~";
+    const std::wstring tail = L".tmp";
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+        return 0;
+    const std::wstring digits = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (digits.size() > 10 || digits.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return 0;
+    const unsigned long long id = std::stoull(digits);
+    return id <= 0xFFFFFFFFull ? static_cast<DWORD>(id) : 0;
+}
+
+// A save killed between writing its temporary and renaming it leaves that file behind; the
+// next save removes it, unless the process that wrote it still lives.
+void RemoveKilledSaveTemporaries(const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring directory = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    const std::wstring fileName = path.substr(directory.size());
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW(ExtendedLengthPath(path + L".~*.tmp").c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, 0));
+    if (!find)
+        return;
+    do {
+        const DWORD processId = ProcessIdOfTemporary(data.cFileName, fileName);
+        if (processId != 0 && processId != GetCurrentProcessId() && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            IsProcessGone(processId))
+            DeleteFileW(ExtendedLengthPath(directory + data.cFileName).c_str());
+    } while (FindNextFileW(find.get(), &data));
+}
+
 }  // namespace
 
 std::wstring DecodeSettingsBytes(std::string_view bytes)
@@ -124,8 +175,7 @@ bool ReplaceFileContents(const std::wstring& path, std::string_view bytes)
     const std::wstring target = ExtendedLengthPath(path);
     if (!MayReplace(target))
         return false;
-    const std::wstring temporary =
-        ExtendedLengthPath(path + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
+    const std::wstring temporary = ExtendedLengthPath(TemporaryPathFor(path, GetCurrentProcessId()));
     if (WriteNewFile(temporary, bytes) &&
         MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
@@ -137,6 +187,7 @@ bool WriteSettingsRows(const std::wstring& path, const std::vector<SettingsRow>&
 {
     if (path.empty())
         return false;
+    RemoveKilledSaveTemporaries(path);
     if (!rows.empty())
         return ReplaceFileContents(path, EncodeSettingsText(RenderSettingsText(rows)));
     const std::wstring target = ExtendedLengthPath(path);

@@ -9,6 +9,10 @@
 namespace qf {
 namespace {
 
+// What the call window answers, so that a send to a window that is gone (answered 0) is told
+// from a call that ran.
+constexpr LRESULT kUiCallDone = 1;
+
 std::atomic<HWND> gCallWindow{nullptr};
 std::atomic<DWORD> gUiThreadId{0};
 
@@ -20,7 +24,7 @@ LRESULT CALLBACK CallWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         } catch (...) {
             // A failing call must not tear down the UI thread; the caller sees no result.
         }
-        return 0;
+        return kUiCallDone;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -42,20 +46,31 @@ void BindUiThread()
     gCallWindow = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
 }
 
+void ReleaseUiThread()
+{
+    HWND old = gCallWindow.exchange(nullptr);
+    if (old && gUiThreadId.load() == GetCurrentThreadId())
+        DestroyWindow(old);
+    gUiThreadId = 0;
+}
+
 bool IsUiThread()
 {
     const DWORD id = gUiThreadId.load();
-    return id == 0 || id == GetCurrentThreadId();
+    return id != 0 && id == GetCurrentThreadId();
 }
 
-void RunOnUiThread(const std::function<void()>& call)
+bool RunOnUiThread(const std::function<void()>& call)
 {
     HWND window = gCallWindow.load();
-    if (!window || IsUiThread()) {
+    if (!window)
+        return false;
+    if (IsUiThread()) {
         call();
-        return;
+        return true;
     }
-    SendMessageW(window, WM_APP_UI_CALL, 0, reinterpret_cast<LPARAM>(&call));
+    // Fails when the UI thread's window is gone meanwhile; the call has then not run.
+    return SendMessageW(window, WM_APP_UI_CALL, 0, reinterpret_cast<LPARAM>(&call)) == kUiCallDone;
 }
 
 }  // namespace qf

@@ -13,12 +13,17 @@ namespace qf {
 // Called once at start-up, and by tests that stand in for it.
 void BindUiThread();
 
-// True on the bound UI thread, and on any thread while none is bound.
+// Ends the binding: from then on RunOnUiThread refuses until a thread is bound again. For
+// the UI thread's own end, and for tests.
+void ReleaseUiThread();
+
+// True on the bound UI thread only.
 bool IsUiThread();
 
-// Runs `call` on the UI thread and returns once it has run. On the UI thread (or when none
-// is bound) it runs at once. The UI thread carries it out between its other messages, also
-// inside modal loops, so the calls of all threads run one at a time and in order.
-void RunOnUiThread(const std::function<void()>& call);
+// Runs `call` on the UI thread and returns once it has run; on the UI thread it runs at once.
+// The UI thread carries it out between its other messages, also inside modal loops, so the
+// calls of all threads run one at a time and in order. False, without running `call`, when
+// no UI thread is bound: a control is never touched from any other thread.
+bool RunOnUiThread(const std::function<void()>& call);
 
 }  // namespace qf

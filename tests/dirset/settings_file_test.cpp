@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,42 @@ TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_NE(GetFileAttributesW(path_.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_EQ(FilesIn(directory_), std::vector<std::wstring>{L"配置.ini"});
     EXPECT_TRUE(Load().empty()) << "a directory reads as no file";
+}
+
+// A save killed before its rename leaves its temporary; the next save removes it, but not the
+// temporary of a save still under way nor a file of the user's that merely looks alike.
+TEST_F(SettingsFile, TheNextSaveRemovesAKilledSavesTemporary)
+{
+    auto start = [](PROCESS_INFORMATION& process) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        wchar_t command[] = L"cmd.exe /c exit 0";
+        return CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
+                              nullptr, &startup, &process) != FALSE;
+    };
+    PROCESS_INFORMATION killed{}, saving{};
+    ASSERT_TRUE(start(killed));
+    ASSERT_TRUE(start(saving));
+    TerminateProcess(killed.hProcess, 1);
+    WaitForSingleObject(killed.hProcess, INFINITE);
+    const std::wstring killedName = L"配置.ini.~" + std::to_wstring(killed.dwProcessId) + L".tmp";
+    const std::wstring savingName = L"配置.ini.~" + std::to_wstring(saving.dwProcessId) + L".tmp";
+    for (const std::wstring& name : {killedName, savingName, std::wstring(L"配置.ini.~备份.tmp")}) {
+        FileHandle file(CreateFileW((directory_ + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                    nullptr));
+        ASSERT_TRUE(file);
+    }
+    ASSERT_TRUE(WriteSettingsRows(path_, SixRows()));
+    std::vector<std::wstring> names = FilesIn(directory_);
+    std::sort(names.begin(), names.end());
+    std::vector<std::wstring> expected{L"配置.ini", savingName, L"配置.ini.~备份.tmp"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    TerminateProcess(saving.hProcess, 1);
+    for (PROCESS_INFORMATION* process : {&killed, &saving}) {
+        CloseHandle(process->hThread);
+        CloseHandle(process->hProcess);
+    }
 }
 
 TEST_F(SettingsFile, PathsBeyondMaxPath)

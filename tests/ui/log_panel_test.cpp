@@ -21,6 +21,20 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A worker must never touch a control on its own thread: without a bound UI thread every
+// call is refused, whichever thread makes it.
+TEST(UiThread, RefusesCallsWhileNoThreadIsBound)
+{
+    qf::ReleaseUiThread();
+    bool ran = false;
+    EXPECT_FALSE(qf::RunOnUiThread([&] { ran = true; }));
+    std::thread([&] { EXPECT_FALSE(qf::RunOnUiThread([&] { ran = true; })); }).join();
+    EXPECT_FALSE(ran);
+    qf::BindUiThread();
+    EXPECT_TRUE(qf::RunOnUiThread([&] { ran = true; }));
+    EXPECT_TRUE(ran);
+}
+
 // A top-level window of the test thread with the log box where the main window has it.
 class LogPanelTest : public testing::Test {
 protected:
