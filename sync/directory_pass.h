@@ -2,16 +2,43 @@
 // Brings one target directory up to date with one source directory: copies each file the
 // target lacks or holds with other content (MD5), descends only into sub-directories the
 // target already has, never deletes, renames or moves anything of the user's, logs nothing.
+// It tells its caller what failed, so that the caller can say so.
 //
 // Runs to completion before it returns and shares nothing between calls, so calls on several
 // threads do not disturb each other. Files are written on the calling thread; the files whose
 // digests decide are read and hashed on two helper threads (one per side), alive only during
 // the call and in the caller's priority and background mode. A directory's files are all done
 // before its sub-directories are entered.
+#include "sync/directory_listing.h"
+
 #include <string>
 
 namespace qf {
 
-void DirectoryPass(const std::wstring& source, const std::wstring& target);
+// What a pass (or several) could not do. Paths are as the user knows them: the row's path
+// joined with the names below it by one "\".
+struct PassFailures {
+    unsigned long long directories = 0;  // could not be listed, created or entered
+    std::wstring firstDirectory;
+    unsigned long long files = 0;  // could not be copied or replaced
+    std::wstring firstFile;  // the source file
+
+    void AddDirectory(const std::wstring& path);
+    void AddFile(const std::wstring& path);
+    void Add(const PassFailures& other);
+    bool Any() const { return directories != 0 || files != 0; }
+};
+
+PassFailures DirectoryPass(const std::wstring& source, const std::wstring& target);
+
+// Levels below the row's directory that a pass enters at most. A link that loops back where
+// the file system gives no usable identity ends here; a directory below it counts as one that
+// could not be entered.
+constexpr std::size_t kDeepestLevel = 128;
+
+// Where the pass takes a directory's identity from: by default the one its listing gives. A
+// test puts its own in place to play file systems whose ids are zero or repeat. Null restores.
+using IdentitySource = DirectoryIdentity (*)(const std::wstring& directory, const DirectoryIdentity& listed);
+void SetIdentitySourceForTesting(IdentitySource source);
 
 }  // namespace qf

@@ -1,14 +1,21 @@
 #include "sync/pass_decision.h"
 
+#include "sync/safe_copy.h"
+
 namespace qf {
 
 FileAction DecideFile(const ListedEntry& source, const ListedEntry* target)
 {
     if (!target)
         return FileAction::Copy;
-    // A file cannot replace a directory; when the source is empty the digests would even agree.
+    // A file cannot replace a directory. When the source is empty the digests would agree, so
+    // nothing is to be done; otherwise the copy would fail, and that is told.
     if (target->IsDirectory())
-        return FileAction::Nothing;
+        return source.size == 0 ? FileAction::Nothing : FileAction::Blocked;
+    // Still marked as a temporary: a copy was killed after its rename, before it took the
+    // source's attributes. The content is whole, but the file would stay hidden.
+    if ((target->attributes & kTemporaryMark) == kTemporaryMark && (source.attributes & kTemporaryMark) != kTemporaryMark)
+        return FileAction::Copy;
     // A link's listed size is the link's, not that of the content read through it.
     if ((source.attributes | target->attributes) & FILE_ATTRIBUTE_REPARSE_POINT)
         return FileAction::CompareContent;

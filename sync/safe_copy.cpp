@@ -1,64 +1,192 @@
 #include "sync/safe_copy.h"
 
-#include <windows.h>
+#include "win/unique_handle.h"
+
+#include <bcrypt.h>
+
+#include <atomic>
+#include <memory>
+#include <new>
+#include <vector>
 
 namespace qf {
 namespace {
 
-void RemoveTemporary(const std::wstring& path)
+const wchar_t kPrefix[] = L".quenfold-";
+const wchar_t kSuffix[] = L".tmp";
+constexpr std::size_t kPrefixLength = 10;
+constexpr std::size_t kDigits = 16;
+constexpr DWORD kLargestBlock = 1u << 20;
+
+PlaceFunction gPlace = nullptr;  // PlaceByRename
+
+bool PlaceOnce(HANDLE file, const std::wstring& destination)
 {
-    if (DeleteFileW(path.c_str()))
-        return;
-    // A copy of a read-only source is read-only too.
-    if (SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL))
-        DeleteFileW(path.c_str());
+    return gPlace ? gPlace(file, destination) : PlaceByRename(file, destination);
 }
 
-bool CopyOver(const std::wstring& from, const std::wstring& to)
+// The attributes the platform's copy gives a new file: the source's own, less those that
+// describe how it is stored.
+DWORD CopiedAttributes(DWORD source)
 {
-    return CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0) != FALSE;
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    return (source & kept) ? (source & kept) : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool SetAttributes(HANDLE file, DWORD attributes)
+{
+    FILE_BASIC_INFO info{};  // times of zero stay as they are
+    info.FileAttributes = attributes;
+    return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
+}
+
+// Removes the temporary when its handle closes.
+void Discard(HANDLE file)
+{
+    FILE_DISPOSITION_INFO info{TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof(info));
+}
+
+bool CopyContent(HANDLE from, HANDLE to, unsigned long long size)
+{
+    const DWORD block = size < kLargestBlock ? static_cast<DWORD>(size) + 1 : kLargestBlock;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[block]);
+    if (!buffer)
+        return false;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(from, buffer.get(), block, &got, nullptr))
+            return false;
+        if (got == 0)
+            return true;
+        DWORD written = 0;
+        if (!WriteFile(to, buffer.get(), got, &written, nullptr) || written != got)
+            return false;
+        // A short read is the end of the file: no further call to learn that.
+        if (got < block)
+            return true;
+    }
+}
+
+// A new temporary in `directory`, created exclusively and marked at once.
+FileHandle CreateTemporary(const std::wstring& directory)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        FileHandle file(CreateFileW((directory + NewTemporaryName()).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                    CREATE_NEW, kTemporaryMark | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
+            return file;
+    }
+    return FileHandle();
+}
+
+// Puts the temporary in place of `destination`. Where the platform refuses a read-only
+// destination, its flag is cleared only for the rename and put back when that fails, so the
+// old file keeps its flag and content.
+bool Place(HANDLE file, const std::wstring& destination)
+{
+    if (PlaceOnce(file, destination))
+        return true;
+    if (GetLastError() != ERROR_ACCESS_DENIED)
+        return false;
+    const DWORD attributes = GetFileAttributesW(destination.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !(attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (!SetFileAttributesW(destination.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL))
+        return false;
+    if (PlaceOnce(file, destination))
+        return true;
+    SetFileAttributesW(destination.c_str(), attributes);
+    return false;
 }
 
 }  // namespace
 
-std::wstring TemporaryNameFor(const std::wstring& name)
+bool PlaceByRename(HANDLE file, const std::wstring& destination)
 {
-    // FNV-1a over the UTF-16 units: short and fixed in length, so the temporary fits wherever
-    // the name itself fits.
-    unsigned long long hash = 14695981039346656037ull;
-    for (wchar_t c : name) {
-        hash ^= static_cast<unsigned short>(c);
-        hash *= 1099511628211ull;
-    }
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring text = L".quenfold-";
-    for (int shift = 60; shift >= 0; shift -= 4)
-        text.push_back(kDigits[(hash >> shift) & 0xF]);
-    return text + L".tmp";
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t));
+    auto info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
+    destination.copy(info->FileName, destination.size());
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
-void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name)
+bool IsTemporaryName(const std::wstring& name)
 {
-    RemoveTemporary(targetDirectory + TemporaryNameFor(name));
+    if (name.size() != kPrefixLength + kDigits + 4 || name.compare(0, kPrefixLength, kPrefix) != 0 ||
+        name.compare(kPrefixLength + kDigits, 4, kSuffix) != 0)
+        return false;
+    for (std::size_t at = kPrefixLength; at < kPrefixLength + kDigits; ++at)
+        if (!((name[at] >= L'0' && name[at] <= L'9') || (name[at] >= L'a' && name[at] <= L'f')))
+            return false;
+    return true;
+}
+
+std::wstring NewTemporaryName()
+{
+    unsigned long long value = 0;
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<unsigned char*>(&value), sizeof(value),
+                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+        // Mixed from what tells this call from every other: the process, a counter, the clock.
+        static std::atomic<unsigned long long> counter{0};
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        value = (static_cast<unsigned long long>(GetCurrentProcessId()) << 40) ^ (++counter << 20) ^
+                static_cast<unsigned long long>(now.QuadPart);
+        value ^= value >> 31;
+        value *= 0x9E3779B97F4A7C15ull;
+    }
+    static const wchar_t kHex[] = L"0123456789abcdef";
+    std::wstring text = kPrefix;
+    for (int shift = 60; shift >= 0; shift -= 4)
+        text.push_back(kHex[(value >> shift) & 0xF]);
+    return text + kSuffix;
 }
 
 bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name)
 {
-    std::wstring temporary = targetDirectory + TemporaryNameFor(name);
-    if (!CopyOver(sourceFile, temporary)) {
-        // A leftover of a killed copy may be read-only and refuse to be overwritten.
-        bool retried = GetLastError() == ERROR_ACCESS_DENIED &&
-                       SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL) && CopyOver(sourceFile, temporary);
-        if (!retried) {
-            RemoveTemporary(temporary);
-            return false;
-        }
-    }
-    if (!MoveFileExW(temporary.c_str(), (targetDirectory + name).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        RemoveTemporary(temporary);
+    FileHandle source(CreateFileW(sourceFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!source || !GetFileInformationByHandle(source.get(), &info))
+        return false;
+    FileHandle temporary = CreateTemporary(targetDirectory);
+    if (!temporary)
+        return false;
+    const unsigned long long size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    // The time is set last, so no write after it changes it again.
+    if (!CopyContent(source.get(), temporary.get(), size) ||
+        !SetFileTime(temporary.get(), nullptr, nullptr, &info.ftLastWriteTime) ||
+        !Place(temporary.get(), targetDirectory + name)) {
+        Discard(temporary.get());
         return false;
     }
+    // The mark goes only once the file is in place: a copy killed just before this leaves the
+    // complete file still marked, which the next pass copies again (see DecideFile).
+    SetAttributes(temporary.get(), CopiedAttributes(info.dwFileAttributes));
     return true;
+}
+
+void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name)
+{
+    if (!IsTemporaryName(name))
+        return;
+    // Checked again on the file itself just before it goes, not only in the listing.
+    const std::wstring path = targetDirectory + name;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kTemporaryMark) == kTemporaryMark &&
+        !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        DeleteFileW(path.c_str());
+}
+
+void SetPlaceFunctionForTesting(PlaceFunction place)
+{
+    gPlace = place;
 }
 
 }  // namespace qf

@@ -1,22 +1,45 @@
 #pragma once
 // Copies a file into a target directory without ever leaving a half-written file under its
-// real name: the platform's copy writes a temporary file beside the target, which is then
-// renamed over it in one step. Until the rename the old target stays whole; a process killed
-// mid-copy leaves at most the temporary, which the next copy of the same file overwrites.
+// real name, and without ever writing over a file the engine did not make: the content goes
+// into a new temporary beside the target, made exclusively (never over an existing file) and
+// marked from the moment it exists, which is then renamed over the target in one step.
+//
+// The mark is the pair of attributes hidden and system together, set when the temporary is
+// created: every file system keeps them (FAT and exFAT included, which have no streams), they
+// come with every directory listing at no extra cost, and a copy killed at any point leaves
+// either a marked temporary or the finished file. Only a file whose name has the temporary's
+// form and which carries the mark is ever removed as a leftover.
+#include <windows.h>
+
 #include <string>
 
 namespace qf {
 
-// The temporary name used while copying to `name`: the same for every copy of that file, so
-// a leftover is reused, and unlike any name a user would give a file.
-std::wstring TemporaryNameFor(const std::wstring& name);
+// Attributes every temporary carries from its creation until it is in place.
+constexpr DWORD kTemporaryMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// Copies `sourceFile` to `targetDirectory` (ending in a separator) + `name`, keeping what the
-// platform's copy keeps (last-write time, attributes). False when it failed; the target is
-// then as it was and no temporary is left.
+// True for names of the form the engine gives its temporaries: ".quenfold-" + 16 lower-case
+// hexadecimal digits + ".tmp". The name alone never makes a file a temporary.
+bool IsTemporaryName(const std::wstring& name);
+
+// A new temporary name, different for every call (in this and other processes).
+std::wstring NewTemporaryName();
+
+// Copies `sourceFile` to `targetDirectory` (ending in a separator) + `name`, keeping the last-
+// write time and the attributes as the platform's copy does. A read-only target is replaced
+// too: its flag is cleared just before the rename and put back if the rename fails. False when
+// the copy failed; the target is then as it was and no temporary is left.
 bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name);
 
-// Removes the temporary that a killed copy to `name` left in `targetDirectory`.
+// Removes the temporary `name` of a killed copy from `targetDirectory`, if it still carries
+// the mark; anything else of that name is left alone.
 void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name);
+
+// The rename that puts a finished temporary (open as `file`) in place of `destination`,
+// replacing it. Windows refuses it over a read-only file, Wine does not; a test puts its own
+// in place to play either. Null restores PlaceByRename, the platform's.
+using PlaceFunction = bool (*)(HANDLE file, const std::wstring& destination);
+bool PlaceByRename(HANDLE file, const std::wstring& destination);
+void SetPlaceFunctionForTesting(PlaceFunction place);
 
 }  // namespace qf

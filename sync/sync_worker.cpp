@@ -71,14 +71,25 @@ bool StillWanted(unsigned long long switchOn)
     return IsSyncRunning() && gSwitchOn.load() == switchOn;
 }
 
-void PassInBackground(SyncHost& host)
+PassFailures PassInBackground(SyncHost& host)
 {
     BackgroundMode background;
     try {
-        SyncPass(host);
+        return SyncPass(host);
     } catch (...) {
         // A pass that failed part-way is simply tried again after the next wait.
     }
+    return PassFailures();
+}
+
+// After the count line, and only when something failed: what could not be reached first,
+// then what could not be copied.
+void LogFailures(SyncHost& host, const PassFailures& failures)
+{
+    if (failures.directories != 0)
+        host.Log(kNotice, std::to_wstring(failures.directories) + L" 个目录无法访问,如: " + failures.firstDirectory);
+    if (failures.files != 0)
+        host.Log(kNotice, std::to_wstring(failures.files) + L" 个文件未能复制,如: " + failures.firstFile);
 }
 
 void RunWorker(SyncHost& host, unsigned long long switchOn)
@@ -92,10 +103,11 @@ void RunWorker(SyncHost& host, unsigned long long switchOn)
         PassTurn turn;  // an older worker may still be finishing its pass
         if (!StillWanted(switchOn))
             break;
-        PassInBackground(host);
-        // Still this worker's turn: a pass's count line comes before the next pass begins.
+        const PassFailures failures = PassInBackground(host);
+        // Still this worker's turn: a pass's lines come before the next pass begins.
         ++count;
         host.Log(L"同步次数", std::to_wstring(count));
+        LogFailures(host, failures);
     }
     host.Log(kNotice, L"-");
 }
@@ -129,8 +141,9 @@ void StartSyncWorker(SyncHost& host, unsigned long long switchOn)
         start.release();
 }
 
-void SyncPass(SyncHost& host)
+PassFailures SyncPass(SyncHost& host)
 {
+    PassFailures failures;
     const int rows = host.RowCount();
     for (int row = 1; row < rows; ++row) {
         const std::wstring source = host.PathOf(row);
@@ -140,8 +153,9 @@ void SyncPass(SyncHost& host)
         const std::wstring target = host.PathOf(0);
         if (target.empty())
             continue;
-        DirectoryPass(source, target);
+        failures.Add(DirectoryPass(source, target));
     }
+    return failures;
 }
 
 }  // namespace qf

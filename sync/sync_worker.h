@@ -3,6 +3,7 @@
 // let a worker know it has been superseded.
 #include <windows.h>
 
+#include "sync/directory_pass.h"
 #include "sync/scheduler.h"
 
 namespace qf {
@@ -15,8 +16,8 @@ unsigned long long NextSwitchOn();
 void StartSyncWorker(SyncHost& host, unsigned long long switchOn);
 
 // From every non-empty source row into the target row's directory, reading each cell when
-// it is needed.
-void SyncPass(SyncHost& host);
+// it is needed; what failed in all of them together.
+PassFailures SyncPass(SyncHost& host);
 
 // StartThread, telling whether the thread was made (so that its parameter can be freed).
 bool StartDetachedThread(LPTHREAD_START_ROUTINE routine, void* parameter);

@@ -122,8 +122,7 @@ TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
                 kTrials, completed, killedWithTemporary, partlyDone, static_cast<unsigned long>(full),
                 static_cast<unsigned long>(startup), static_cast<unsigned long>(GetTickCount() - trialsStarted));
 
-    // Complete passes bring everything to the source, and as the second one copies every
-    // file, it overwrites every temporary the kills left.
+    // Complete passes bring everything to the source and remove every temporary the kills left.
     ASSERT_TRUE(RunPass(L"b", 120000));
     EXPECT_EQ(CheckWhole(kTrials), static_cast<int>(std::size(kFiles)));
     ASSERT_TRUE(RunPass(L"a", 120000));
@@ -131,43 +130,34 @@ TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
     EXPECT_TRUE(qftest::Leftovers(scratch_.Path(L"dst")).empty());
 }
 
-TEST(LeftoverTemporary, IsOverwrittenByTheNextCopyOfThatFile)
+// Temporaries of killed copies are the engine's own, marked from their creation: the next pass
+// through their directory removes them whether their file still needs a copy, needs none, or
+// has gone from the source. A file of the same form without the mark is the user's and stays.
+// A copy killed just after its rename leaves the whole file still marked: it is copied again.
+TEST(LeftoverTemporary, IsRemovedByTheNextPassWhateverBecameOfItsFile)
 {
     Scratch scratch;
     scratch.File(L"src\\report.doc", "the new report");
     scratch.File(L"dst\\report.doc", "old");
-    scratch.File(L"src\\notes.txt", "notes");
-    // Leftovers of killed copies: one longer than the real content; one read-only (a copy of
-    // a read-only source is read-only too) for a file the target does not have yet.
-    std::wstring reportTemporary = scratch.Path(L"dst\\" + qf::TemporaryNameFor(L"report.doc"));
-    std::wstring notesTemporary = scratch.Path(L"dst\\" + qf::TemporaryNameFor(L"notes.txt"));
-    ASSERT_TRUE(qftest::WriteContent(reportTemporary, std::string(100000, 'x')));
-    ASSERT_TRUE(qftest::WriteContent(notesTemporary, "half"));
-    SetFileAttributesW(qftest::Long(notesTemporary).c_str(), FILE_ATTRIBUTE_READONLY);
+    scratch.File(L"src\\same.doc", "equal content");
+    scratch.File(L"dst\\same.doc", "equal content");
+    const std::wstring killed[] = {L".quenfold-0000000000000001.tmp", L".quenfold-0000000000000002.tmp",
+                                   L".quenfold-0000000000000003.tmp"};  // the last one's source is gone
+    for (const std::wstring& name : killed) {
+        ASSERT_TRUE(qftest::WriteContent(scratch.Path(L"dst\\" + name), std::string(100000, 'x')));
+        SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\" + name)).c_str(), qf::kTemporaryMark);
+    }
+    const std::wstring users = L".quenfold-00000000000000ff.tmp";
+    ASSERT_TRUE(qftest::WriteContent(scratch.Path(L"dst\\" + users), "the user's"));
+    SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\same.doc")).c_str(), qf::kTemporaryMark);
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 
     EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\report.doc")), "the new report");
-    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\notes.txt")), "notes");
-    EXPECT_TRUE(qftest::Leftovers(scratch.Path(L"dst")).empty());
-}
-
-// A leftover must not stay for good when the file it was meant for needs no copy any more (the
-// copy was killed after the file had been brought up to date another way, or the source went
-// back to the target's content). It may be as large as the file. The pass deletes nothing of
-// the user's, but its own temporaries it clears.
-TEST(LeftoverTemporary, IsRemovedWhenItsFileNeedsNoCopy)
-{
-    Scratch scratch;
-    scratch.File(L"src\\same.doc", "equal content");
-    scratch.File(L"dst\\same.doc", "equal content");
-    std::wstring temporary = scratch.Path(L"dst\\" + qf::TemporaryNameFor(L"same.doc"));
-    ASSERT_TRUE(qftest::WriteContent(temporary, std::string(100000, 'x')));
-
-    qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
-
+    EXPECT_EQ(qftest::Leftovers(scratch.Path(L"dst")), std::vector<std::wstring>{users});
+    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\" + users)), "the user's");
     EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\same.doc")), "equal content");
-    EXPECT_TRUE(qftest::Leftovers(scratch.Path(L"dst")).empty());
+    EXPECT_EQ(GetFileAttributesW(qftest::Long(scratch.Path(L"dst\\same.doc")).c_str()) & qf::kTemporaryMark, 0u);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ TEST(PassDecision, FollowsTheDecisionTable)
     const ListedEntry folder = Folder();
     const ListedEntry link = File(0, FILE_ATTRIBUTE_REPARSE_POINT);
     const ListedEntry empty = File(0), five = File(5), six = File(6);
+    const ListedEntry marked = File(5, FILE_ATTRIBUTE_ARCHIVE | qf::kTemporaryMark);
     struct Case {
         const char* what;
         ListedEntry source;
@@ -36,7 +37,10 @@ TEST(PassDecision, FollowsTheDecisionTable)
         {"source emptied", File(0), &six, FileAction::Copy},
         {"same size: only digests tell", File(5), &five, FileAction::CompareContent},
         {"both empty: digests agree", File(0), &empty, FileAction::Nothing},
-        {"directory in the way", File(5), &folder, FileAction::Nothing},
+        {"directory in the way", File(5), &folder, FileAction::Blocked},
+        {"directory in the way of an empty file: digests agree", File(0), &folder, FileAction::Nothing},
+        {"left marked by a copy killed after its rename", File(5), &marked, FileAction::Copy},
+        {"marked on both sides: the user's", marked, &marked, FileAction::CompareContent},
         {"a link's size is not its content's", link, &empty, FileAction::CompareContent},
         {"target is a link", File(7), &link, FileAction::CompareContent},
     };
@@ -91,16 +95,16 @@ TEST(EnginePath, MakesUserPathsFull)
     EXPECT_EQ(qf::EngineDirectoryPath(L"sub"), expected + L"sub\\");
 }
 
-TEST(TemporaryName, IsFixedPerFileAndDistinctBetweenFiles)
+TEST(TemporaryName, IsNewForEveryCopyAndKnownByItsForm)
 {
-    const std::wstring name = qf::TemporaryNameFor(L"report.docx");
-    EXPECT_EQ(name, qf::TemporaryNameFor(L"report.docx"));
-    EXPECT_NE(name, qf::TemporaryNameFor(L"report.docx2"));
-    EXPECT_NE(name, qf::TemporaryNameFor(L"Report.docx"));
+    const std::wstring name = qf::NewTemporaryName();
+    EXPECT_NE(name, qf::NewTemporaryName());
+    EXPECT_TRUE(qf::IsTemporaryName(name));
     EXPECT_EQ(name.rfind(L".quenfold-", 0), 0u);
-    // Short whatever the name, so it fits wherever the name fits.
-    EXPECT_EQ(qf::TemporaryNameFor(std::wstring(255, L'x')).size(), name.size());
-    EXPECT_LT(name.size(), 40u);
+    EXPECT_LT(name.size(), 40u) << "fits wherever a name fits";
+    for (const wchar_t* other : {L".quenfold-0123456789ABCDEF.tmp", L".quenfold-0123456789abcde.tmp",
+                                 L".quenfold-0123456789abcdef.tmp.doc", L"quenfold-0123456789abcdef.tmp", L""})
+        EXPECT_FALSE(qf::IsTemporaryName(other)) << other;
 }
 
 TEST(NameIndex, FindsNamesIgnoringCaseAsTheFileSystemDoes)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <string>
@@ -275,6 +276,49 @@ TEST_F(Scheduler, TargetIsReadAnewForEverySourceAndEveryPass)
     EXPECT_TRUE(TempTree::Exists(targetB + L"\\2.txt"));
     EXPECT_TRUE(TempTree::Exists(targetC + L"\\1.txt"));
     EXPECT_TRUE(TempTree::Exists(targetC + L"\\2.txt"));
+}
+
+// Each pass tells what failed in it, once, after its count line: directories that could not
+// be reached first, then files that could not be copied, with paths as the user gave them.
+// The failures do not stop the pass, and once their causes are gone the next pass is clean.
+TEST_F(Scheduler, FailuresOfAPassAreToldAfterItsCount)
+{
+    const std::wstring target = tree.Dir(L"target");
+    const std::wstring source = tree.Dir(L"source");
+    TempTree::Write(tree.Dir(L"source\\sub") + L"\\in-the-way.txt", "x");
+    TempTree::Write(source + L"\\fine.txt", "fine");
+    tree.Dir(L"target\\sub\\in-the-way.txt");
+    const std::wstring moved = tree.root() + L"\\moved";
+    const std::wstring orphan = tree.root() + L"\\gone\\target";
+    FakeSyncHost& host = FakeSyncHost::Make({target, source + L"\\", moved}, L"0");
+    host.onLog = [&](const std::wstring& line) {
+        if (line == L"同步次数: 1") {
+            host.SetRow(0, orphan);
+        } else if (line == L"同步次数: 2") {
+            host.SetRow(0, target);
+            RemoveDirectoryW((target + L"\\sub\\in-the-way.txt").c_str());
+            tree.Dir(L"moved");
+        } else if (line == L"同步次数: 3") {
+            Toggle(host);
+        }
+    };
+    Toggle(host);
+    ASSERT_TRUE(host.WaitForLine(kEnd));
+    const Texts texts = host.Texts();
+    const Texts expected = {
+        L"同步次数: 1",
+        L"提示: 1 个目录无法访问,如: " + moved,
+        L"提示: 1 个文件未能复制,如: " + source + L"\\sub\\in-the-way.txt",
+        L"同步次数: 2",
+        L"提示: 2 个目录无法访问,如: " + orphan,
+        L"同步次数: 3",
+        kOff,
+    };
+    const auto first = std::find(texts.begin(), texts.end(), expected.front());
+    ASSERT_NE(first, texts.end());
+    EXPECT_EQ(Texts(first, first + std::min<std::ptrdiff_t>(texts.end() - first, expected.size())), expected);
+    EXPECT_EQ(TempTree::Read(target + L"\\fine.txt"), "fine");
+    EXPECT_EQ(TempTree::Read(target + L"\\sub\\in-the-way.txt"), "x");
 }
 
 TEST_F(Scheduler, PassRunsAtLoweredPriorityAndTheWorkerReturnsToNormalAfterIt)
