@@ -197,7 +197,7 @@ void Pass::RemoveLeftovers(const Level& level)
 {
     const std::vector<ListedEntry>& sources = level.source.listing.entries;
     for (const ListedEntry& entry : level.target.listing.entries) {
-        if (entry.IsDirectory() || (entry.attributes & kTemporaryMark) != kTemporaryMark || !IsTemporaryName(entry.name))
+        if (entry.IsDirectory() || !IsMarked(entry.attributes) || !IsTemporaryName(entry.name))
             continue;
         if (std::none_of(sources.begin(), sources.end(), [&](const ListedEntry& s) { return SameName(s.name, entry.name); }))
             RemoveLeftover(level.target.path, entry.name);

@@ -13,8 +13,8 @@ FileAction DecideFile(const ListedEntry& source, const ListedEntry* target)
     if (target->IsDirectory())
         return source.size == 0 ? FileAction::Nothing : FileAction::Blocked;
     // Still marked as a temporary: a copy was killed after its rename, before it took the
-    // source's attributes. The content is whole, but the file would stay hidden.
-    if ((target->attributes & kTemporaryMark) == kTemporaryMark && (source.attributes & kTemporaryMark) != kTemporaryMark)
+    // source's attributes. The content is whole, but the file would stay hidden and read-only.
+    if (IsMarked(target->attributes) && !IsMarked(source.attributes))
         return FileAction::Copy;
     // A link's listed size is the link's, not that of the content read through it.
     if ((source.attributes | target->attributes) & FILE_ATTRIBUTE_REPARSE_POINT)

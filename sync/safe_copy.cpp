@@ -34,23 +34,29 @@ DWORD CopiedAttributes(DWORD source)
     return (source & kept) ? (source & kept) : FILE_ATTRIBUTE_NORMAL;
 }
 
-bool SetAttributes(HANDLE file, DWORD attributes)
+// The source's last-write time and attributes, in one call; the other times stay (zero).
+bool TakeOver(HANDLE file, const FILE_BASIC_INFO& source)
 {
-    FILE_BASIC_INFO info{};  // times of zero stay as they are
-    info.FileAttributes = attributes;
+    FILE_BASIC_INFO info{};
+    info.LastWriteTime = source.LastWriteTime;
+    info.FileAttributes = CopiedAttributes(source.FileAttributes);
     return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
 
-// Removes the temporary when its handle closes.
+// Removes the temporary when its handle closes; a read-only file cannot be removed, so the
+// flag goes first.
 void Discard(HANDLE file)
 {
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = kTemporaryAttributes & ~FILE_ATTRIBUTE_READONLY;
+    SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic));
     FILE_DISPOSITION_INFO info{TRUE};
     SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof(info));
 }
 
-bool CopyContent(HANDLE from, HANDLE to, unsigned long long size)
+bool CopyContent(HANDLE from, HANDLE to)
 {
-    const DWORD block = size < kLargestBlock ? static_cast<DWORD>(size) + 1 : kLargestBlock;
+    const DWORD block = kLargestBlock;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[block]);
     if (!buffer)
         return false;
@@ -74,7 +80,7 @@ FileHandle CreateTemporary(const std::wstring& directory)
 {
     for (int attempt = 0; attempt < 8; ++attempt) {
         FileHandle file(CreateFileW((directory + NewTemporaryName()).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                    CREATE_NEW, kTemporaryMark | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                    CREATE_NEW, kTemporaryAttributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
             return file;
     }
@@ -152,23 +158,21 @@ bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirector
 {
     FileHandle source(CreateFileW(sourceFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!source || !GetFileInformationByHandle(source.get(), &info))
+    // Not GetFileInformationByHandle: the volume serial it also gives costs Wine several calls.
+    FILE_BASIC_INFO info;
+    if (!source || !GetFileInformationByHandleEx(source.get(), FileBasicInfo, &info, sizeof(info)))
         return false;
     FileHandle temporary = CreateTemporary(targetDirectory);
     if (!temporary)
         return false;
-    const unsigned long long size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    // The time is set last, so no write after it changes it again.
-    if (!CopyContent(source.get(), temporary.get(), size) ||
-        !SetFileTime(temporary.get(), nullptr, nullptr, &info.ftLastWriteTime) ||
-        !Place(temporary.get(), targetDirectory + name)) {
+    if (!CopyContent(source.get(), temporary.get()) || !Place(temporary.get(), targetDirectory + name)) {
         Discard(temporary.get());
         return false;
     }
-    // The mark goes only once the file is in place: a copy killed just before this leaves the
-    // complete file still marked, which the next pass copies again (see DecideFile).
-    SetAttributes(temporary.get(), CopiedAttributes(info.dwFileAttributes));
+    // The time and attributes come only once the file is in place (and after the last write):
+    // a copy killed just before leaves the whole file still marked, which the next pass copies
+    // again (see DecideFile).
+    TakeOver(temporary.get(), info);
     return true;
 }
 
@@ -179,9 +183,13 @@ void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& nam
     // Checked again on the file itself just before it goes, not only in the listing.
     const std::wstring path = targetDirectory + name;
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kTemporaryMark) == kTemporaryMark &&
-        !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-        DeleteFileW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || !IsMarked(attributes))
+        return;
+    // A temporary still being written elsewhere is open without sharing: this already fails.
+    if (!SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return;
+    if (!DeleteFileW(path.c_str()))
+        SetFileAttributesW(path.c_str(), attributes);
 }
 
 void SetPlaceFunctionForTesting(PlaceFunction place)

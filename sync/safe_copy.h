@@ -4,19 +4,29 @@
 // into a new temporary beside the target, made exclusively (never over an existing file) and
 // marked from the moment it exists, which is then renamed over the target in one step.
 //
-// The mark is the pair of attributes hidden and system together, set when the temporary is
-// created: every file system keeps them (FAT and exFAT included, which have no streams), they
-// come with every directory listing at no extra cost, and a copy killed at any point leaves
-// either a marked temporary or the finished file. Only a file whose name has the temporary's
-// form and which carries the mark is ever removed as a leftover.
+// The mark is a set of attributes given when the temporary is created: every file system keeps
+// them (FAT and exFAT included, which have no streams), they come with every directory listing
+// at no extra cost, and a copy killed at any point leaves either a marked temporary or the
+// finished file. Only a file whose name has the temporary's form and which carries the mark is
+// ever removed as a leftover.
 #include <windows.h>
 
 #include <string>
 
 namespace qf {
 
-// Attributes every temporary carries from its creation until it is in place.
-constexpr DWORD kTemporaryMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// Attributes every temporary is created with and keeps until it is in place.
+constexpr DWORD kTemporaryAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// The part of them that tells a temporary. Windows sets all of them in the creating call; Wine
+// sets read-only there too (as the file's mode) but hidden and system a moment later, and shows
+// every name starting with "." as hidden, so a copy killed at that moment is still known.
+constexpr DWORD kTemporaryMark = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+
+inline bool IsMarked(DWORD attributes)
+{
+    return (attributes & kTemporaryMark) == kTemporaryMark;
+}
 
 // True for names of the form the engine gives its temporaries: ".quenfold-" + 16 lower-case
 // hexadecimal digits + ".tmp". The name alone never makes a file a temporary.

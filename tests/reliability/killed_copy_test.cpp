@@ -145,11 +145,11 @@ TEST(LeftoverTemporary, IsRemovedByTheNextPassWhateverBecameOfItsFile)
                                    L".quenfold-0000000000000003.tmp"};  // the last one's source is gone
     for (const std::wstring& name : killed) {
         ASSERT_TRUE(qftest::WriteContent(scratch.Path(L"dst\\" + name), std::string(100000, 'x')));
-        SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\" + name)).c_str(), qf::kTemporaryMark);
+        SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\" + name)).c_str(), qf::kTemporaryAttributes);
     }
     const std::wstring users = L".quenfold-00000000000000ff.tmp";
     ASSERT_TRUE(qftest::WriteContent(scratch.Path(L"dst\\" + users), "the user's"));
-    SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\same.doc")).c_str(), qf::kTemporaryMark);
+    SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\same.doc")).c_str(), qf::kTemporaryAttributes);
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 

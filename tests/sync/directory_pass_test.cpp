@@ -129,7 +129,7 @@ TEST(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
     const qf::PassFailures done = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
     EXPECT_FALSE(done.Any());
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "new");
-    EXPECT_EQ(GetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str()) & (FILE_ATTRIBUTE_READONLY | qf::kTemporaryMark),
+    EXPECT_EQ(GetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str()) & qf::kTemporaryAttributes,
               static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 
     SetFileAttributesW(tree.Path(L"src\\doc.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -158,7 +158,7 @@ TEST(DirectoryPass, FilesNamedLikeTemporariesAreTheUsers)
         const std::string content = "version " + std::to_string(pass);
         SetFileAttributesW(tree.Path(L"src\\" + both).c_str(), FILE_ATTRIBUTE_NORMAL);
         tree.File(L"src\\" + both, content);
-        SetFileAttributesW(tree.Path(L"src\\" + both).c_str(), qf::kTemporaryMark);
+        SetFileAttributesW(tree.Path(L"src\\" + both).c_str(), qf::kTemporaryAttributes);
         EXPECT_FALSE(qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst")).Any());
         EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + both)), content) << pass;
         EXPECT_EQ(ReadBytes(tree.Path(L"src\\" + both)), content) << pass;

@@ -24,7 +24,7 @@ TEST(PassDecision, FollowsTheDecisionTable)
     const ListedEntry folder = Folder();
     const ListedEntry link = File(0, FILE_ATTRIBUTE_REPARSE_POINT);
     const ListedEntry empty = File(0), five = File(5), six = File(6);
-    const ListedEntry marked = File(5, FILE_ATTRIBUTE_ARCHIVE | qf::kTemporaryMark);
+    const ListedEntry marked = File(5, FILE_ATTRIBUTE_ARCHIVE | qf::kTemporaryAttributes);
     struct Case {
         const char* what;
         ListedEntry source;

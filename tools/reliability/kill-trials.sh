@@ -2,7 +2,7 @@
 # Kills quenfold-pass with SIGKILL from the Linux side at random moments while it replaces
 # large files, and checks after every kill that each target file holds one of its two
 # versions whole (by md5sum); then two complete passes must bring every file to the source
-# and leave no temporary (the second one copies every file, overwriting any leftover).
+# and leave no temporary (each pass removes the marked leftovers of killed copies).
 #
 #   tools/reliability/kill-trials.sh BUILD_DIR [TRIALS [MIB_PER_FILE]]   (default 50 16)
 set -eu
