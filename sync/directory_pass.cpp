@@ -248,7 +248,8 @@ void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
     for (const FileStep& step : round) {
         const bool copy = step.action == FileAction::Copy ||
                           (step.action == FileAction::CompareContent && !digest_.SameContent(step.ticket));
-        if (copy && !SafeCopy(level.source.path + step.source->name, level.target.path, *step.targetName))
+        if (copy && !SafeCopy(level.source.path + step.source->name, level.target.path, *step.targetName,
+                             step.source->size))
             failures_.AddFile(UserPath(sourceRow_, Below(level.relative, step.source->name)));
     }
 }

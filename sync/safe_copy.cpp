@@ -54,9 +54,11 @@ void Discard(HANDLE file)
     SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof(info));
 }
 
-bool CopyContent(HANDLE from, HANDLE to)
+// The buffer fits the listed size (a small file gets a small buffer, which costs no mapping of
+// memory); a file that has grown since is copied whole all the same.
+bool CopyContent(HANDLE from, HANDLE to, unsigned long long listedSize)
 {
-    const DWORD block = kLargestBlock;
+    const DWORD block = listedSize < kLargestBlock ? static_cast<DWORD>(listedSize) + 1 : kLargestBlock;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[block]);
     if (!buffer)
         return false;
@@ -154,7 +156,8 @@ std::wstring NewTemporaryName()
     return text + kSuffix;
 }
 
-bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name)
+bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
+              unsigned long long listedSize)
 {
     FileHandle source(CreateFileW(sourceFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -165,7 +168,7 @@ bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirector
     FileHandle temporary = CreateTemporary(targetDirectory);
     if (!temporary)
         return false;
-    if (!CopyContent(source.get(), temporary.get()) || !Place(temporary.get(), targetDirectory + name)) {
+    if (!CopyContent(source.get(), temporary.get(), listedSize) || !Place(temporary.get(), targetDirectory + name)) {
         Discard(temporary.get());
         return false;
     }

@@ -38,8 +38,10 @@ std::wstring NewTemporaryName();
 // Copies `sourceFile` to `targetDirectory` (ending in a separator) + `name`, keeping the last-
 // write time and the attributes as the platform's copy does. A read-only target is replaced
 // too: its flag is cleared just before the rename and put back if the rename fails. False when
-// the copy failed; the target is then as it was and no temporary is left.
-bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name);
+// the copy failed; the target is then as it was and no temporary is left. `listedSize` is the
+// size the listing gave; it only sizes the buffer.
+bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
+              unsigned long long listedSize);
 
 // Removes the temporary `name` of a killed copy from `targetDirectory`, if it still carries
 // the mark; anything else of that name is left alone.
