@@ -71,9 +71,7 @@ bool CopyContent(HANDLE from, HANDLE to, unsigned long long listedSize)
         DWORD written = 0;
         if (!WriteFile(to, buffer.get(), got, &written, nullptr) || written != got)
             return false;
-        // A short read is the end of the file: no further call to learn that.
-        if (got < block)
-            return true;
+        // Only an empty read ends the copy: a share may return less than asked before the end.
     }
 }
 
