@@ -12,13 +12,14 @@ else()
   set(QF_TESTS OFF)
 endif()
 
-# qf_add_test(NAME SOURCES ... [LIBS ...] [RESOURCES file.rc ...] [TIMEOUT s])
-# One test program: its GoogleTest cases become ctest tests, run through Wine.
+# qf_add_test(NAME SOURCES ... [LIBS ...] [RESOURCES file.rc ...] [TIMEOUT s] [LABELS ...])
+# One test program: its GoogleTest cases become ctest tests, run through Wine. Label "pure"
+# (logic without windows) and "engine" (the copying engine) are what the 32-bit build runs.
 function(qf_add_test name)
   if(NOT QF_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;RESOURCES" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;RESOURCES;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -27,6 +28,6 @@ function(qf_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 180
-    PROPERTIES TIMEOUT ${T_TIMEOUT}
+    PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()

@@ -10,7 +10,8 @@ target_link_libraries(qf_dirlist PUBLIC qf_log_dialogs qf_sync_state qf_ui_threa
 qf_add_test(list_rules_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/list_rules_test.cpp
   LIBS qf_dirlist
-  TIMEOUT 60)
+  TIMEOUT 60
+  LABELS pure)
 
 if(QF_TESTS)
   # A stand-in for the main window and the helpers that answer its dialogs.

@@ -10,22 +10,25 @@ target_link_libraries(qf_settings_core PUBLIC qf_win)
 qf_add_test(ini_text_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/ini_text_test.cpp
   LIBS qf_settings_core
-  TIMEOUT 60)
+  TIMEOUT 60
+  LABELS pure)
 
 qf_add_test(settings_platform_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_platform_test.cpp
   LIBS qf_settings_core
-  TIMEOUT 60)
+  TIMEOUT 60
+  LABELS pure)
 
 qf_add_test(settings_file_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_file_test.cpp
   LIBS qf_settings_core
-  TIMEOUT 120)
+  TIMEOUT 120
+  LABELS pure)
 if(TARGET settings_file_test AND CMAKE_CROSSCOMPILING)
   add_test(NAME settings_long_path
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/dirset/settings_long_path.sh
             ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:settings_file_test>)
-  set_tests_properties(settings_long_path PROPERTIES TIMEOUT 120)
+  set_tests_properties(settings_long_path PROPERTIES TIMEOUT 120 LABELS pure)
 endif()
 
 # The save button and the loader, on the directory list.
@@ -43,4 +46,5 @@ endif()
 qf_add_test(settings_fuzz_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_fuzz_test.cpp
   LIBS qf_settings_core
-  TIMEOUT 120)
+  TIMEOUT 120
+  LABELS pure)

@@ -14,7 +14,7 @@ target_link_libraries(qf_ui PUBLIC
 # cannot carry resources, so every program showing these windows compiles it itself.
 set(QF_PROGRAM_RC ${CMAKE_CURRENT_SOURCE_DIR}/quenfold.rc CACHE INTERNAL "")
 set_source_files_properties(${QF_PROGRAM_RC} PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_CURRENT_SOURCE_DIR}/quenfold.ico;${CMAKE_CURRENT_SOURCE_DIR}/quenfold.manifest;${CMAKE_CURRENT_SOURCE_DIR}/resource.h;${CMAKE_CURRENT_SOURCE_DIR}/dialogs.rc")
+  "${CMAKE_CURRENT_SOURCE_DIR}/quenfold.ico;${QF_GENERATED}/quenfold.manifest;${QF_GENERATED}/version.h;${CMAKE_CURRENT_SOURCE_DIR}/resource.h;${CMAKE_CURRENT_SOURCE_DIR}/dialogs.rc")
 
 qf_add_test(main_window_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/ui/main_window_test.cpp ${CMAKE_SOURCE_DIR}/tests/ui/intro_window_test.cpp
