@@ -17,29 +17,50 @@ bool WaitFor(const std::function<bool()>& ready, DWORD milliseconds)
     }
 }
 
+namespace {
+
+struct ProcessWindowSearch {
+    DWORD pid;
+    const wchar_t* className;
+    const wchar_t* caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter)
+{
+    auto& s = *reinterpret_cast<ProcessWindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != s.pid || !IsWindowVisible(window))
+        return TRUE;
+    if (s.className && ClassOf(window) != s.className)
+        return TRUE;
+    if (s.caption && TextOf(window) != s.caption)
+        return TRUE;
+    s.found.push_back(window);
+    return TRUE;
+}
+
+struct DescendantSearch {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND child, LPARAM parameter)
+{
+    auto& s = *reinterpret_cast<DescendantSearch*>(parameter);
+    if (ClassOf(child) != s.className)
+        return TRUE;
+    s.found = child;
+    return FALSE;
+}
+
+}  // namespace
+
 std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* className, const wchar_t* caption)
 {
-    struct Search {
-        DWORD pid;
-        const wchar_t* className;
-        const wchar_t* caption;
-        std::vector<HWND> found;
-    } search{pid, className, caption, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) {
-            auto& s = *reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s.pid || !IsWindowVisible(window))
-                return TRUE;
-            if (s.className && ClassOf(window) != s.className)
-                return TRUE;
-            if (s.caption && TextOf(window) != s.caption)
-                return TRUE;
-            s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ProcessWindowSearch search{pid, className, caption, {}};
+    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -58,20 +79,8 @@ HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* ca
 
 HWND FindDescendant(HWND parent, const wchar_t* className)
 {
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search{className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM parameter) {
-            auto& s = *reinterpret_cast<Search*>(parameter);
-            if (ClassOf(child) != s.className)
-                return TRUE;
-            s.found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DescendantSearch search{className, nullptr};
+    EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

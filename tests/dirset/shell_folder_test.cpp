@@ -85,19 +85,20 @@ TEST_F(ShellFolder, LocatingAMissingDirectoryDoesNothing)
     EXPECT_EQ(WaitForThreadWindow(uiThread, L"#32770", nullptr, 300), nullptr);
 }
 
+BOOL CALLBACK CollectForeignWindow(HWND window, LPARAM param)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() && IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
 // The visible top-level windows of other processes, the file manager's among them.
 std::vector<HWND> ForeignWindows()
 {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM param) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process != GetCurrentProcessId() && IsWindowVisible(window))
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectForeignWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 

@@ -123,14 +123,18 @@ TEST(MessageWait, AQuitLeftInTheQueueNeitherShortensTheWaitNorMakesItSpin)
     DropQueuedQuit();
 }
 
+DWORD WINAPI WaitPastThirtyTwoBits(void*)
+{
+    return qf::MessageWait(4294968000LL) ? 0 : 1;
+}
+
 TEST(MessageWait, WaitsPastTheThirtyTwoBitRange)
 {
     // 2147484 seconds in milliseconds no longer fits 32 bits; wrapped, the wait would be
     // negative and over at once.
     EXPECT_EQ(qf::TimerDueTime(2147484000LL), -21474840000000LL);
     EXPECT_LT(qf::TimerDueTime(std::numeric_limits<long long>::max()), 0);
-    qf::KernelHandle waiter(CreateThread(
-        nullptr, 0, [](void*) -> DWORD { return qf::MessageWait(4294968000LL) ? 0 : 1; }, nullptr, 0, nullptr));
+    qf::KernelHandle waiter(CreateThread(nullptr, 0, WaitPastThirtyTwoBits, nullptr, 0, nullptr));
     ASSERT_TRUE(waiter);
     EXPECT_EQ(WaitForSingleObject(waiter.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
     // The thread is left waiting; the process ends it.

@@ -70,6 +70,15 @@ std::wstring ClassOf(HWND window)
     return name;
 }
 
+BOOL CALLBACK CountIntroWindow(HWND window, LPARAM count)
+{
+    wchar_t caption[32] = {};
+    GetWindowTextW(window, caption, 32);
+    if (IsWindowVisible(window) && std::wstring(caption) == L"程序介绍")
+        ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 RECT ClientRectOf(HWND control)
 {
     RECT at;
@@ -467,16 +476,7 @@ TEST_F(MainWindowTest, IntroductionMenuItemOpensOneIntroWindow)
     EXPECT_EQ(IntroWindow(), intro);
 
     int introWindows = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM count) {
-            wchar_t caption[32] = {};
-            GetWindowTextW(w, caption, 32);
-            if (IsWindowVisible(w) && std::wstring(caption) == L"程序介绍")
-                ++*reinterpret_cast<int*>(count);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&introWindows));
+    EnumThreadWindows(GetCurrentThreadId(), CountIntroWindow, reinterpret_cast<LPARAM>(&introWindows));
     EXPECT_EQ(introWindows, 1);
 
     // Esc in the introduction closes it alone.

@@ -28,7 +28,8 @@ int wmain(int argc, wchar_t** argv)
         GetProcessHandleCount(GetCurrentProcess(), &handles);
         std::printf("pass %d: %.0f ms, peak working set %zu KiB, private %zu KiB, handles %lu\n", pass,
                     1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
-                    memory.PeakWorkingSetSize / 1024, memory.PrivateUsage / 1024, static_cast<unsigned long>(handles));
+                    static_cast<size_t>(memory.PeakWorkingSetSize / 1024), static_cast<size_t>(memory.PrivateUsage / 1024),
+                    static_cast<unsigned long>(handles));
         std::fflush(stdout);
     }
     return 0;
