@@ -13,19 +13,18 @@ add_library(qf_engine STATIC
   thread_mode.cpp thread_mode.h)
 target_link_libraries(qf_engine PUBLIC qf_win bcrypt user32)
 
-set(QF_ENGINE_TEST_SUPPORT ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.cpp ${CMAKE_SOURCE_DIR}/tests/sync/test_tree.h)
 qf_add_test(engine_digest_test
-  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/digest_test.cpp ${QF_ENGINE_TEST_SUPPORT}
-  LIBS qf_engine TIMEOUT 300 LABELS engine)
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/digest_test.cpp
+  LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
 qf_add_test(engine_rules_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/pass_rules_test.cpp
   LIBS qf_engine LABELS pure)
 qf_add_test(engine_pass_test
-  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/directory_pass_test.cpp ${QF_ENGINE_TEST_SUPPORT}
-  LIBS qf_engine TIMEOUT 300 LABELS engine)
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/directory_pass_test.cpp
+  LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
 qf_add_test(engine_interrupted_copy_test
-  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/interrupted_copy_test.cpp ${QF_ENGINE_TEST_SUPPORT}
-  LIBS qf_engine TIMEOUT 300 LABELS engine)
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/interrupted_copy_test.cpp
+  LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
 if(TARGET engine_interrupted_copy_test)
   add_dependencies(engine_interrupted_copy_test quenfold-pass)
   target_compile_definitions(engine_interrupted_copy_test PRIVATE "QF_PASS_TOOL=L\"$<TARGET_FILE:quenfold-pass>\"")

@@ -4,7 +4,10 @@
 // QF_SMALL_VOLUME (tools/reliability/with-small-volume.sh mounts one); without it the test
 // is skipped.
 #include "sync/directory_pass.h"
-#include "tests/reliability/fault_support.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_content.h"
+#include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +16,9 @@
 
 namespace {
 
-using qftest::Leftovers;
-using qftest::Md5OfFile;
-using qftest::Scratch;
+using qf::test::TemporaryLeftovers;
+using qf::test::Md5OfFile;
+using qf::test::ScratchTree;
 
 std::wstring SmallVolume()
 {
@@ -34,9 +37,10 @@ unsigned long long FreeBytes(const std::wstring& directory)
 // Grows a filler file until at most `leave` bytes stay free (0: until a write fails).
 void Fill(const std::wstring& path, unsigned long long leave)
 {
-    HANDLE file = CreateFileW(qftest::Long(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    SetFilePointer(file, 0, nullptr, FILE_END);
+    qf::FileHandle file(
+        CreateFileW(qf::test::Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    SetFilePointer(file.get(), 0, nullptr, FILE_END);
     std::string block(64 * 1024, 'f');
     std::wstring directory = path.substr(0, path.rfind(L'\\') + 1);
     for (;;) {
@@ -45,10 +49,9 @@ void Fill(const std::wstring& path, unsigned long long leave)
             break;
         DWORD piece = static_cast<DWORD>(std::min<unsigned long long>(block.size(), free - leave));
         DWORD written = 0;
-        if (!WriteFile(file, block.data(), piece, &written, nullptr) || written == 0)
+        if (!WriteFile(file.get(), block.data(), piece, &written, nullptr) || written == 0)
             break;
     }
-    CloseHandle(file);
 }
 
 TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
@@ -56,8 +59,8 @@ TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
     std::wstring volume = SmallVolume();
     if (volume.empty())
         GTEST_SKIP() << "no small volume given (QF_SMALL_VOLUME); run through with-small-volume.sh";
-    Scratch source;
-    Scratch target(volume);
+    ScratchTree source;
+    ScratchTree target(volume);
     const std::wstring dst = target.Path();
     const std::wstring filler = volume + L"\\filler.bin";
 
@@ -77,10 +80,10 @@ TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
     unsigned seed = 100;
     std::vector<std::wstring> oldDigests, newDigests;
     for (const Case& file : cases) {
-        ASSERT_TRUE(source.File(file.name, qftest::PatternContent(file.newSize, seed++)));
+        ASSERT_TRUE(source.File(file.name, qf::test::PatternContent(file.newSize, seed++)));
         newDigests.push_back(Md5OfFile(source.Path(file.name)));
         if (file.oldSize) {
-            ASSERT_TRUE(target.File(file.name, qftest::PatternContent(file.oldSize, seed++)));
+            ASSERT_TRUE(target.File(file.name, qf::test::PatternContent(file.oldSize, seed++)));
             oldDigests.push_back(Md5OfFile(target.Path(file.name)));
         } else {
             oldDigests.push_back(L"<unreadable>");  // absent
@@ -92,7 +95,7 @@ TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
             EXPECT_TRUE(now == oldDigests[i] || (mayBeNew && now == newDigests[i]))
                 << stage << ": " << cases[i].name << " is neither its old nor its new content";
         }
-        EXPECT_TRUE(Leftovers(dst).empty()) << stage;
+        EXPECT_TRUE(TemporaryLeftovers(dst).empty()) << stage;
     };
 
     // Completely full: nothing fits, nothing changes.
@@ -101,24 +104,24 @@ TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
     expectOldOrNew("full", false);
 
     // Two MiB free: the small files and the equal-size one go in; the big ones cannot.
-    qftest::RemoveAll(filler);
+    qf::test::RemoveTree(filler);
     Fill(filler, 2 << 20);
     unsigned long long freeBefore = FreeBytes(dst + L"\\");
     qf::DirectoryPass(source.Path(), dst);
     expectOldOrNew("two MiB free", true);
     EXPECT_EQ(Md5OfFile(target.Path(L"big.bin")), oldDigests[0]) << "3 MiB cannot fit in 2";
-    EXPECT_FALSE(qftest::PathPresent(target.Path(L"new-huge.bin"))) << "no partial new file";
+    EXPECT_FALSE(qf::test::Exists(target.Path(L"new-huge.bin"))) << "no partial new file";
     for (std::size_t i = 3; i < std::size(cases); ++i)
         EXPECT_EQ(Md5OfFile(target.Path(cases[i].name)), newDigests[i]) << "the pass goes on: " << cases[i].name;
     unsigned long long freeAfter = FreeBytes(dst + L"\\");
     EXPECT_LT(freeBefore - std::min(freeAfter, freeBefore), 200ull << 10) << "failed copies give their space back";
 
     // Space freed: the next pass completes the target.
-    qftest::RemoveAll(filler);
+    qf::test::RemoveTree(filler);
     qf::DirectoryPass(source.Path(), dst);
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(Md5OfFile(target.Path(cases[i].name)), newDigests[i]) << cases[i].name;
-    EXPECT_TRUE(Leftovers(dst).empty());
+    EXPECT_TRUE(TemporaryLeftovers(dst).empty());
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // job and leave no temporary behind.
 #include "sync/directory_pass.h"
 #include "sync/safe_copy.h"
-#include "tests/reliability/fault_support.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_content.h"
+#include "tests/support/scratch_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +16,8 @@
 
 namespace {
 
-using qftest::Md5OfFile;
-using qftest::Scratch;
+using qf::test::Md5OfFile;
+using qf::test::ScratchTree;
 
 // Two versions of each file. Some keep their size between versions, so the pass must read
 // and hash both sides before it copies; others change size and are copied at once.
@@ -41,9 +43,9 @@ protected:
     {
         unsigned seed = 1;
         for (const Versions& file : kFiles) {
-            ASSERT_TRUE(scratch_.File(L"a\\" + file.name, qftest::PatternContent(file.sizeA, seed++)));
-            ASSERT_TRUE(scratch_.File(L"b\\" + file.name, qftest::PatternContent(file.sizeB, seed++)));
-            ASSERT_TRUE(scratch_.File(L"dst\\" + file.name, qftest::PatternContent(file.sizeA, seed - 2)));
+            ASSERT_TRUE(scratch_.File(L"a\\" + file.name, qf::test::PatternContent(file.sizeA, seed++)));
+            ASSERT_TRUE(scratch_.File(L"b\\" + file.name, qf::test::PatternContent(file.sizeB, seed++)));
+            ASSERT_TRUE(scratch_.File(L"dst\\" + file.name, qf::test::PatternContent(file.sizeA, seed - 2)));
             digestA_.push_back(Md5OfFile(scratch_.Path(L"a\\" + file.name)));
             digestB_.push_back(Md5OfFile(scratch_.Path(L"b\\" + file.name)));
         }
@@ -53,8 +55,8 @@ protected:
     // ends first. True when it ran to its end.
     bool RunPass(const std::wstring& source, DWORD killAfter)
     {
-        qftest::ChildProcess pass;
-        EXPECT_TRUE(pass.Start(qftest::ProgramPath(QF_PASS_EXE),
+        qf::test::ChildProcess pass;
+        EXPECT_TRUE(pass.Start(qf::test::ProgramPath(QF_PASS_EXE),
                                L"\"" + scratch_.Path(source) + L"\" \"" + scratch_.Path(L"dst") + L"\""));
         if (pass.Wait(killAfter))
             return pass.ExitCode() == 0;
@@ -75,7 +77,7 @@ protected:
         return atB;
     }
 
-    Scratch scratch_;
+    ScratchTree scratch_;
     std::vector<std::wstring> digestA_;
     std::vector<std::wstring> digestB_;
 };
@@ -89,13 +91,13 @@ TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
     DWORD full = std::max<DWORD>(GetTickCount() - started, 50);
     started = GetTickCount();
     {
-        qftest::ChildProcess idle;
-        ASSERT_TRUE(idle.Start(qftest::ProgramPath(QF_PASS_EXE), L""));
+        qf::test::ChildProcess idle;
+        ASSERT_TRUE(idle.Start(qf::test::ProgramPath(QF_PASS_EXE), L""));
         ASSERT_TRUE(idle.Wait(60000));
     }
     DWORD startup = std::min<DWORD>(GetTickCount() - started, full / 2);
     ASSERT_EQ(CheckWhole(-1), static_cast<int>(std::size(kFiles)));
-    EXPECT_TRUE(qftest::Leftovers(scratch_.Path(L"dst")).empty());
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(scratch_.Path(L"dst")).empty());
 
     unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
@@ -110,7 +112,7 @@ TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
         const wchar_t* source = trial % 2 == 0 ? L"a" : L"b";
         completed += RunPass(source, moment(random));
         int after = CheckWhole(trial);
-        bool leftover = !qftest::Leftovers(scratch_.Path(L"dst")).empty();
+        bool leftover = !qf::test::TemporaryLeftovers(scratch_.Path(L"dst")).empty();
         killedWithTemporary += leftover;
         partlyDone += after != before && after != 0 && after != static_cast<int>(std::size(kFiles));
         if (HasFailure())
@@ -127,7 +129,7 @@ TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
     EXPECT_EQ(CheckWhole(kTrials), static_cast<int>(std::size(kFiles)));
     ASSERT_TRUE(RunPass(L"a", 120000));
     EXPECT_EQ(CheckWhole(kTrials), 0);
-    EXPECT_TRUE(qftest::Leftovers(scratch_.Path(L"dst")).empty());
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(scratch_.Path(L"dst")).empty());
 }
 
 // Temporaries of killed copies are the engine's own, marked from their creation: the next pass
@@ -136,7 +138,7 @@ TEST_F(KilledPass, LeavesEveryTargetOldOrNewWholeAndTheNextPassFinishes)
 // A copy killed just after its rename leaves the whole file still marked: it is copied again.
 TEST(LeftoverTemporary, IsRemovedByTheNextPassWhateverBecameOfItsFile)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\report.doc", "the new report");
     scratch.File(L"dst\\report.doc", "old");
     scratch.File(L"src\\same.doc", "equal content");
@@ -144,20 +146,20 @@ TEST(LeftoverTemporary, IsRemovedByTheNextPassWhateverBecameOfItsFile)
     const std::wstring killed[] = {L".quenfold-0000000000000001.tmp", L".quenfold-0000000000000002.tmp",
                                    L".quenfold-0000000000000003.tmp"};  // the last one's source is gone
     for (const std::wstring& name : killed) {
-        ASSERT_TRUE(qftest::WriteContent(scratch.Path(L"dst\\" + name), std::string(100000, 'x')));
-        SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\" + name)).c_str(), qf::kTemporaryAttributes);
+        ASSERT_TRUE(qf::test::WriteBytes(scratch.Path(L"dst\\" + name), std::string(100000, 'x')));
+        SetFileAttributesW(qf::test::Extended(scratch.Path(L"dst\\" + name)).c_str(), qf::kTemporaryAttributes);
     }
     const std::wstring users = L".quenfold-00000000000000ff.tmp";
-    ASSERT_TRUE(qftest::WriteContent(scratch.Path(L"dst\\" + users), "the user's"));
-    SetFileAttributesW(qftest::Long(scratch.Path(L"dst\\same.doc")).c_str(), qf::kTemporaryAttributes);
+    ASSERT_TRUE(qf::test::WriteBytes(scratch.Path(L"dst\\" + users), "the user's"));
+    SetFileAttributesW(qf::test::Extended(scratch.Path(L"dst\\same.doc")).c_str(), qf::kTemporaryAttributes);
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 
-    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\report.doc")), "the new report");
-    EXPECT_EQ(qftest::Leftovers(scratch.Path(L"dst")), std::vector<std::wstring>{users});
-    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\" + users)), "the user's");
-    EXPECT_EQ(qftest::ReadContent(scratch.Path(L"dst\\same.doc")), "equal content");
-    EXPECT_EQ(GetFileAttributesW(qftest::Long(scratch.Path(L"dst\\same.doc")).c_str()) & qf::kTemporaryMark, 0u);
+    EXPECT_EQ(qf::test::ReadBytes(scratch.Path(L"dst\\report.doc")), "the new report");
+    EXPECT_EQ(qf::test::TemporaryLeftovers(scratch.Path(L"dst")), std::vector<std::wstring>{users});
+    EXPECT_EQ(qf::test::ReadBytes(scratch.Path(L"dst\\" + users)), "the user's");
+    EXPECT_EQ(qf::test::ReadBytes(scratch.Path(L"dst\\same.doc")), "equal content");
+    EXPECT_EQ(GetFileAttributesW(qf::test::Extended(scratch.Path(L"dst\\same.doc")).c_str()) & qf::kTemporaryMark, 0u);
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 // in many folders and a tree 40 levels deep are synchronised whole, and a second pass over
 // them writes nothing.
 #include "sync/directory_pass.h"
-#include "tests/reliability/fault_support.h"
+#include "tests/support/scratch_tree.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using qftest::ReadContent;
-using qftest::Scratch;
+using qf::test::ReadBytes;
+using qf::test::ScratchTree;
 
 const unsigned long long kOldTime = 130000000000000000ull;  // 2012
 
@@ -26,7 +26,7 @@ TEST(Load, ManySmallFilesInManyFoldersAndASecondPassWritesNothing)
 {
     const int kFolders = 30;
     const int kFiles = 20;
-    Scratch scratch;
+    ScratchTree scratch;
     for (int folder = 0; folder < kFolders; ++folder) {
         std::wstring name = L"folder-" + std::to_wstring(folder);
         scratch.Directory(L"dst\\" + name);
@@ -39,24 +39,24 @@ TEST(Load, ManySmallFilesInManyFoldersAndASecondPassWritesNothing)
         for (int file = 0; file < kFiles; ++file) {
             std::wstring path = scratch.Path(L"dst\\folder-" + std::to_wstring(folder) + L"\\" +
                                              std::to_wstring(file) + L".txt");
-            ASSERT_EQ(ReadContent(path), Content(folder, file)) << folder << "/" << file;
+            ASSERT_EQ(ReadBytes(path), Content(folder, file)) << folder << "/" << file;
             if (file % 7 == 0)
-                qftest::SetWriteTicks(path, kOldTime);
+                qf::test::SetWriteTicks(path, kOldTime);
         }
-        ASSERT_TRUE(qftest::Leftovers(scratch.Path(L"dst\\folder-" + std::to_wstring(folder))).empty());
+        ASSERT_TRUE(qf::test::TemporaryLeftovers(scratch.Path(L"dst\\folder-" + std::to_wstring(folder))).empty());
     }
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
     for (int folder = 0; folder < kFolders; ++folder)
         for (int file = 0; file < kFiles; file += 7)
-            EXPECT_EQ(qftest::WriteTicks(scratch.Path(L"dst\\folder-" + std::to_wstring(folder) + L"\\" +
+            EXPECT_EQ(qf::test::WriteTicks(scratch.Path(L"dst\\folder-" + std::to_wstring(folder) + L"\\" +
                                                       std::to_wstring(file) + L".txt")),
                       kOldTime);
 }
 
 TEST(Load, TreeFortyLevelsDeepOnBothSides)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     std::wstring level;
     for (int depth = 0; depth < 40; ++depth) {
         level += L"\\level-" + std::to_wstring(depth);
@@ -71,9 +71,9 @@ TEST(Load, TreeFortyLevelsDeepOnBothSides)
     level.clear();
     for (int depth = 0; depth < 40; ++depth) {
         level += L"\\level-" + std::to_wstring(depth);
-        EXPECT_EQ(ReadContent(scratch.Path(L"dst" + level + L"\\at.txt")), "depth " + std::to_string(depth));
+        EXPECT_EQ(ReadBytes(scratch.Path(L"dst" + level + L"\\at.txt")), "depth " + std::to_string(depth));
     }
-    EXPECT_FALSE(qftest::PathPresent(scratch.Path(L"dst" + level + L"\\level-40")));
+    EXPECT_FALSE(qf::test::Exists(scratch.Path(L"dst" + level + L"\\level-40")));
 }
 
 }  // namespace

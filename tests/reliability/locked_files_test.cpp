@@ -1,7 +1,8 @@
 // Files that another program holds open, and files the pass may not write: the pass must not
 // crash or lose anything, and the next pass must catch up once the file is free.
 #include "sync/directory_pass.h"
-#include "tests/reliability/fault_support.h"
+#include "tests/reliability/file_holder.h"
+#include "tests/support/scratch_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,14 @@
 
 namespace {
 
-using qftest::FileHolder;
-using qftest::Leftovers;
-using qftest::ReadContent;
-using qftest::Scratch;
+using qf::test::FileHolder;
+using qf::test::TemporaryLeftovers;
+using qf::test::ReadBytes;
+using qf::test::ScratchTree;
 
 const unsigned long long kOldTime = 130000000000000000ull;  // 2012
 
-void Pass(const Scratch& scratch)
+void Pass(const ScratchTree& scratch)
 {
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 }
@@ -26,7 +27,7 @@ void Pass(const Scratch& scratch)
 // it open with no sharing at all.
 TEST(LockedFiles, SourceHeldWithoutSharingIsLeftForTheNextPass)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\same-size.doc", "new!");
     scratch.File(L"dst\\same-size.doc", "old.");
     scratch.File(L"src\\longer.doc", "new and longer");
@@ -39,25 +40,25 @@ TEST(LockedFiles, SourceHeldWithoutSharingIsLeftForTheNextPass)
     ASSERT_TRUE(holders[2].Hold(scratch.Path(L"src\\missing.doc"), 0));
 
     Pass(scratch);
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\same-size.doc")), "old.");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\longer.doc")), "old");
-    EXPECT_FALSE(qftest::PathPresent(scratch.Path(L"dst\\missing.doc"))) << "no empty or partial file";
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\free.doc")), "free") << "the pass goes on past locked files";
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst")).empty());
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\same-size.doc")), "old.");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\longer.doc")), "old");
+    EXPECT_FALSE(qf::test::Exists(scratch.Path(L"dst\\missing.doc"))) << "no empty or partial file";
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\free.doc")), "free") << "the pass goes on past locked files";
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
 
     for (FileHolder& holder : holders)
         holder.Release();
     Pass(scratch);
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\same-size.doc")), "new!");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\longer.doc")), "new and longer");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\missing.doc")), "not in the target yet");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\same-size.doc")), "new!");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\longer.doc")), "new and longer");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\missing.doc")), "not in the target yet");
 }
 
 // The target copy is open in another program (a user reading the backup): it cannot be
 // replaced now; the new copy must not survive as a temporary either.
 TEST(LockedFiles, TargetHeldWithoutSharingStaysWholeAndIsReplacedLater)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\same-size.doc", "new!");
     scratch.File(L"dst\\same-size.doc", "old.");
     scratch.File(L"src\\longer.doc", "new and longer");
@@ -67,16 +68,16 @@ TEST(LockedFiles, TargetHeldWithoutSharingStaysWholeAndIsReplacedLater)
     ASSERT_TRUE(holders[1].Hold(scratch.Path(L"dst\\longer.doc"), 0));
 
     Pass(scratch);
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst")).empty());
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
     for (FileHolder& holder : holders)
         holder.Release();
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\same-size.doc")), "old.");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\longer.doc")), "old");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\same-size.doc")), "old.");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\longer.doc")), "old");
 
     Pass(scratch);
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\same-size.doc")), "new!");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\longer.doc")), "new and longer");
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst")).empty());
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\same-size.doc")), "new!");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\longer.doc")), "new and longer");
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
 }
 
 // A program that keeps a file open for writing but lets others read and write it (a log being
@@ -85,29 +86,29 @@ TEST(LockedFiles, TargetHeldWithoutSharingStaysWholeAndIsReplacedLater)
 // Whatever the pass does, the target must hold the source's content, whole.
 TEST(LockedFiles, SourceOpenForWritingWithSharingLosesNothing)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\journal.log", "line 1\r\nline 2\r\n");
     scratch.File(L"dst\\journal.log", "line 1\r\nline 2\r\n");
     scratch.File(L"src\\grown.log", "line 1\r\nline 2\r\nline 3\r\n");
     scratch.File(L"dst\\grown.log", "line 1\r\n");
-    qftest::SetWriteTicks(scratch.Path(L"dst\\journal.log"), kOldTime);
+    qf::test::SetWriteTicks(scratch.Path(L"dst\\journal.log"), kOldTime);
     FileHolder holders[2];
     ASSERT_TRUE(holders[0].Hold(scratch.Path(L"src\\journal.log"), FILE_SHARE_READ | FILE_SHARE_WRITE));
     ASSERT_TRUE(holders[1].Hold(scratch.Path(L"src\\grown.log"), FILE_SHARE_READ | FILE_SHARE_WRITE));
 
     Pass(scratch);
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\journal.log")), "line 1\r\nline 2\r\n");
-    std::string grown = ReadContent(scratch.Path(L"dst\\grown.log"));
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\journal.log")), "line 1\r\nline 2\r\n");
+    std::string grown = ReadBytes(scratch.Path(L"dst\\grown.log"));
     EXPECT_TRUE(grown == "line 1\r\n" || grown == "line 1\r\nline 2\r\nline 3\r\n") << grown;
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst")).empty());
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
     std::printf("source shared for writing: equal target %s, grown target %s\n",
-                qftest::WriteTicks(scratch.Path(L"dst\\journal.log")) == kOldTime ? "left alone" : "copied again",
+                qf::test::WriteTicks(scratch.Path(L"dst\\journal.log")) == kOldTime ? "left alone" : "copied again",
                 grown == "line 1\r\n" ? "left old" : "brought up to date");
 
     for (FileHolder& holder : holders)
         holder.Release();
     Pass(scratch);
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\grown.log")), "line 1\r\nline 2\r\nline 3\r\n");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\grown.log")), "line 1\r\nline 2\r\nline 3\r\n");
 }
 
 // On Windows a read-only target cannot be replaced and stays as it was. Under Wine the rename
@@ -116,16 +117,16 @@ TEST(LockedFiles, SourceOpenForWritingWithSharingLosesNothing)
 // never gone.
 TEST(LockedFiles, ReadOnlyTargetIsOldOrNewWhole)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\contract.doc", "signed version");
     scratch.File(L"dst\\contract.doc", "draft");
     std::wstring target = scratch.Path(L"dst\\contract.doc");
-    ASSERT_TRUE(SetFileAttributesW(qftest::Long(target).c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(qf::test::Extended(target).c_str(), FILE_ATTRIBUTE_READONLY));
 
     Pass(scratch);
-    std::string content = ReadContent(target);
+    std::string content = ReadBytes(target);
     EXPECT_TRUE(content == "draft" || content == "signed version") << content;
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst")).empty());
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
     std::printf("read-only target: %s\n", content == "draft" ? "left as it was" : "replaced by the new content");
 }
 

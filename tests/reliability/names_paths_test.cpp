@@ -1,16 +1,16 @@
 // Names a code page cannot hold, paths past 260 characters, link loops that reach back more
 // than one level, and files and directories of the same name on the two sides.
 #include "sync/directory_pass.h"
-#include "tests/reliability/fault_support.h"
+#include "tests/support/scratch_tree.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using qftest::Leftovers;
-using qftest::PathPresent;
-using qftest::ReadContent;
-using qftest::Scratch;
+using qf::test::TemporaryLeftovers;
+using qf::test::Exists;
+using qf::test::ReadBytes;
+using qf::test::ScratchTree;
 
 const unsigned long long kOldTime = 130000000000000000ull;  // 2012
 
@@ -20,13 +20,13 @@ const std::wstring kMixed = L"\ud68c\uc758\ub85d \U0001F4DD 2024.txt";  // Hangu
 
 TEST(Names, HangulAndEmojiOnBothSidesAtAnyDepthPast260Characters)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\" + kMixed, "minutes");
     scratch.File(L"src\\" + kHangul + L"\\" + kEmoji + L".bin", "emoji");
     scratch.File(L"dst\\" + kHangul + L"\\" + kEmoji + L".bin", "older");
     scratch.File(L"src\\" + kHangul + L"\\" + kHangul + L".txt", "equal");
     scratch.File(L"dst\\" + kHangul + L"\\" + kHangul + L".txt", "equal");
-    qftest::SetWriteTicks(scratch.Path(L"dst\\" + kHangul + L"\\" + kHangul + L".txt"), kOldTime);
+    qf::test::SetWriteTicks(scratch.Path(L"dst\\" + kHangul + L"\\" + kHangul + L".txt"), kOldTime);
 
     // Each level 60 characters of Hangul and emoji (well below a Unix name's 255 bytes), so
     // both the source and the target paths pass 260 characters at the third level.
@@ -37,16 +37,16 @@ TEST(Names, HangulAndEmojiOnBothSidesAtAnyDepthPast260Characters)
     scratch.File(L"src" + deep + L"\\changed.txt", "new content");
     scratch.File(L"dst" + deep + L"\\changed.txt", "old content");
     ASSERT_GT(scratch.Path(L"dst" + deep).size(), 300u);
-    ASSERT_TRUE(qftest::IsFolder(scratch.Path(L"dst" + deep)));
+    ASSERT_TRUE(qf::test::IsDirectoryPath(scratch.Path(L"dst" + deep)));
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\" + kMixed)), "minutes");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\" + kHangul + L"\\" + kEmoji + L".bin")), "emoji");
-    EXPECT_EQ(qftest::WriteTicks(scratch.Path(L"dst\\" + kHangul + L"\\" + kHangul + L".txt")), kOldTime);
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst" + deep + L"\\" + kMixed)), "deep and new");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst" + deep + L"\\changed.txt")), "new content");
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst" + deep)).empty());
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\" + kMixed)), "minutes");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\" + kHangul + L"\\" + kEmoji + L".bin")), "emoji");
+    EXPECT_EQ(qf::test::WriteTicks(scratch.Path(L"dst\\" + kHangul + L"\\" + kHangul + L".txt")), kOldTime);
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst" + deep + L"\\" + kMixed)), "deep and new");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst" + deep + L"\\changed.txt")), "new content");
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst" + deep)).empty());
 }
 
 // A link two levels down pointing back to the top, on both sides: the loop must be noticed
@@ -54,37 +54,37 @@ TEST(Names, HangulAndEmojiOnBothSidesAtAnyDepthPast260Characters)
 // on the way down are no loop, and both are synchronised.
 TEST(Names, LinkLoopsThroughSeveralLevelsEndAndSharedDirectoriesAreEnteredEachTime)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\" + kHangul + L"\\inner\\deep.txt", "deep");
     scratch.File(L"src\\top.txt", "top");
     scratch.Directory(L"dst\\" + kHangul + L"\\inner");
-    if (!qftest::DirectoryLink(scratch.Path(L"src\\" + kHangul + L"\\inner\\up"), scratch.Path(L"src")) ||
-        !qftest::DirectoryLink(scratch.Path(L"dst\\" + kHangul + L"\\inner\\up"), scratch.Path(L"dst")))
+    if (!qf::test::MakeDirectoryLink(scratch.Path(L"src\\" + kHangul + L"\\inner\\up"), scratch.Path(L"src")) ||
+        !qf::test::MakeDirectoryLink(scratch.Path(L"dst\\" + kHangul + L"\\inner\\up"), scratch.Path(L"dst")))
         GTEST_SKIP() << "directory links cannot be made here";
     // Shared: two source links to one directory, synchronised into two real target directories.
     scratch.File(L"shared\\common.txt", "common");
-    ASSERT_TRUE(qftest::DirectoryLink(scratch.Path(L"src\\one"), scratch.Path(L"shared")));
-    ASSERT_TRUE(qftest::DirectoryLink(scratch.Path(L"src\\two"), scratch.Path(L"shared")));
+    ASSERT_TRUE(qf::test::MakeDirectoryLink(scratch.Path(L"src\\one"), scratch.Path(L"shared")));
+    ASSERT_TRUE(qf::test::MakeDirectoryLink(scratch.Path(L"src\\two"), scratch.Path(L"shared")));
     scratch.Directory(L"dst\\one");
     scratch.Directory(L"dst\\two");
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\top.txt")), "top");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\" + kHangul + L"\\inner\\deep.txt")), "deep");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\one\\common.txt")), "common");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\two\\common.txt")), "common");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\top.txt")), "top");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\" + kHangul + L"\\inner\\deep.txt")), "deep");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\one\\common.txt")), "common");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\two\\common.txt")), "common");
     // A second pass over the loops changes nothing and ends too.
-    qftest::SetWriteTicks(scratch.Path(L"dst\\top.txt"), kOldTime);
+    qf::test::SetWriteTicks(scratch.Path(L"dst\\top.txt"), kOldTime);
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
-    EXPECT_EQ(qftest::WriteTicks(scratch.Path(L"dst\\top.txt")), kOldTime);
+    EXPECT_EQ(qf::test::WriteTicks(scratch.Path(L"dst\\top.txt")), kOldTime);
 }
 
 // A file on one side and a directory of the same name (in any case) on the other: nothing
 // changes on either side, and the pass goes on with the rest.
 TEST(Names, FileAndDirectoryOfOneNameChangeNothing)
 {
-    Scratch scratch;
+    ScratchTree scratch;
     scratch.File(L"src\\Report", "a file in the source");
     scratch.File(L"dst\\REPORT\\kept.txt", "kept");
     scratch.File(L"src\\" + kHangul, "");  // empty: its digest would equal an unreadable directory's
@@ -92,21 +92,21 @@ TEST(Names, FileAndDirectoryOfOneNameChangeNothing)
     scratch.File(L"src\\data\\inside.txt", "must not land anywhere");
     scratch.File(L"dst\\Data", "a file in the target");
     scratch.File(L"src\\after.txt", "after");
-    qftest::SetWriteTicks(scratch.Path(L"dst\\Data"), kOldTime);
+    qf::test::SetWriteTicks(scratch.Path(L"dst\\Data"), kOldTime);
 
     qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
 
-    EXPECT_TRUE(qftest::IsFolder(scratch.Path(L"dst\\REPORT")));
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\REPORT\\kept.txt")), "kept");
-    EXPECT_TRUE(qftest::IsFolder(scratch.Path(L"dst\\" + kHangul)));
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\" + kHangul + L"\\kept.txt")), "kept too");
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\Data")), "a file in the target");
-    EXPECT_EQ(qftest::WriteTicks(scratch.Path(L"dst\\Data")), kOldTime);
-    EXPECT_FALSE(PathPresent(scratch.Path(L"dst\\Data\\inside.txt")));
-    EXPECT_FALSE(PathPresent(scratch.Path(L"dst\\inside.txt")));
-    EXPECT_EQ(ReadContent(scratch.Path(L"dst\\after.txt")), "after");
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst")).empty());
-    EXPECT_TRUE(Leftovers(scratch.Path(L"dst\\REPORT")).empty());
+    EXPECT_TRUE(qf::test::IsDirectoryPath(scratch.Path(L"dst\\REPORT")));
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\REPORT\\kept.txt")), "kept");
+    EXPECT_TRUE(qf::test::IsDirectoryPath(scratch.Path(L"dst\\" + kHangul)));
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\" + kHangul + L"\\kept.txt")), "kept too");
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\Data")), "a file in the target");
+    EXPECT_EQ(qf::test::WriteTicks(scratch.Path(L"dst\\Data")), kOldTime);
+    EXPECT_FALSE(Exists(scratch.Path(L"dst\\Data\\inside.txt")));
+    EXPECT_FALSE(Exists(scratch.Path(L"dst\\inside.txt")));
+    EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\after.txt")), "after");
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst\\REPORT")).empty());
 }
 
 }  // namespace

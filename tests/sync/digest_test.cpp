@@ -1,17 +1,18 @@
 #include "sync/file_digest.h"
 #include "sync/content_reader.h"
 #include "sync/pair_digest.h"
-#include "tests/sync/test_tree.h"
+#include "tests/support/file_content.h"
+#include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
 
 #include <gtest/gtest.h>
-#include <winioctl.h>
 
 #include <string>
 #include <vector>
 
 namespace {
 
-using qftest::TestTree;
+using qf::test::ScratchTree;
 
 const std::wstring kEmptyDigest = L"d41d8cd98f00b204e9800998ecf8427e";
 
@@ -67,7 +68,7 @@ TEST(HashToHex, HonoursTheDigestLengthAndAlgorithmId)
 
 TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContent)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"empty", "");
     tree.File(L"held", "content held open for writing");
     EXPECT_EQ(qf::FileDigest(tree.Path(L"empty")), kEmptyDigest);
@@ -75,17 +76,18 @@ TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContent)
     EXPECT_EQ(qf::FileDigest(L""), kEmptyDigest);
     EXPECT_EQ(qf::FileDigest(tree.Path()), kEmptyDigest) << "a directory cannot be read as a file";
 
-    HANDLE writer = CreateFileW(tree.Path(L"held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
-    CloseHandle(writer);
+    {
+        qf::FileHandle writer(CreateFileW(tree.Path(L"held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(writer);
+        EXPECT_EQ(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
+    }
     EXPECT_NE(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
 }
 
 TEST(FileDigest, HashesWholeContentAcrossBlocks)
 {
-    TestTree tree;
+    ScratchTree tree;
     const std::size_t block = qf::kSingleContentBlockSize;
     for (std::size_t length : {std::size_t(1), block - 1, block, block + 1, 3 * block + 17}) {
         std::string content = Pattern(length);
@@ -103,7 +105,7 @@ TEST(FileDigest, HashesWholeContentAcrossBlocks)
 
 TEST(PairDigest, GivesWhatFileDigestGivesForEachSide)
 {
-    TestTree tree;
+    ScratchTree tree;
     const std::size_t block = qf::kContentBlockSize;
     qf::PairDigest pair;
     // Sizes on both sides of the hand-over to the second core, equal and unequal pairs.
@@ -128,7 +130,7 @@ TEST(PairDigest, GivesWhatFileDigestGivesForEachSide)
 // each result belongs to its own pair, whatever sizes make one side run ahead of the other.
 TEST(PairDigest, QueuedPairsKeepTheirOwnDigests)
 {
-    TestTree tree;
+    ScratchTree tree;
     const std::size_t block = qf::kContentBlockSize;
     const std::size_t lengths[] = {0, 1, 100, block - 1, block, block + 1, 3 * block + 7, 5000, 2 * block};
     const std::size_t count = sizeof lengths / sizeof lengths[0];
@@ -166,18 +168,9 @@ TEST(PairDigest, QueuedPairsKeepTheirOwnDigests)
 // A sparse file just over 2 GiB: zeros, then "END". Its digest was taken once with md5sum.
 TEST(FileDigest, FilesOver2GiBGetTheirTrueDigest)
 {
-    TestTree tree;
+    ScratchTree tree;
     const std::wstring path = tree.Path(L"big");
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD ignored = 0;
-    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = 2147483648LL + 4096;
-    DWORD written = 0;
-    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && WriteFile(file, "END", 3, &written, nullptr);
-    CloseHandle(file);
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(qf::test::MakeSparseFile(path, 2147483648LL + 4096));
 
     const std::wstring expected = L"beb4779fc64048f446755004ea145166";
     EXPECT_EQ(qf::FileDigest(path), expected);

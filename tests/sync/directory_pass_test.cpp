@@ -2,7 +2,8 @@
 #include "sync/directory_pass.h"
 #include "sync/directory_listing.h"
 #include "sync/safe_copy.h"
-#include "tests/sync/test_tree.h"
+#include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +11,16 @@
 
 namespace {
 
-using qftest::Exists;
-using qftest::ReadBytes;
-using qftest::TestTree;
+using qf::test::Exists;
+using qf::test::ReadBytes;
+using qf::test::ScratchTree;
 
 const unsigned long long kOldTime = 130000000000000000ull;  // 2012
 const unsigned long long kNewTime = 160000000000000000ull;  // 2107
 
 TEST(DirectoryPass, FollowsTheDecisionTable)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"src\\new.txt", "new file");
     tree.File(L"src\\longer.txt", "source, longer");
     tree.File(L"dst\\longer.txt", "target");
@@ -34,37 +35,37 @@ TEST(DirectoryPass, FollowsTheDecisionTable)
     tree.File(L"dst\\only-target.txt", "kept");
     tree.File(L"src\\Case.TXT", "source case");
     tree.File(L"dst\\case.txt", "other case!");
-    ASSERT_TRUE(qftest::SetLastWriteTime(tree.Path(L"src\\new.txt"), kOldTime));
-    ASSERT_TRUE(qftest::SetLastWriteTime(tree.Path(L"dst\\same-size.txt"), kNewTime));  // newer, still replaced
+    ASSERT_TRUE(qf::test::SetWriteTicks(tree.Path(L"src\\new.txt"), kOldTime));
+    ASSERT_TRUE(qf::test::SetWriteTicks(tree.Path(L"dst\\same-size.txt"), kNewTime));  // newer, still replaced
     for (const wchar_t* name : {L"dst\\equal.txt", L"dst\\empty.txt", L"dst\\only-target.txt"})
-        ASSERT_TRUE(qftest::SetLastWriteTime(tree.Path(name), kOldTime));
+        ASSERT_TRUE(qf::test::SetWriteTicks(tree.Path(name), kOldTime));
 
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
 
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\new.txt")), "new file");
-    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\new.txt"))), kOldTime) << "copy keeps the time";
+    EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\new.txt")), kOldTime) << "copy keeps the time";
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\longer.txt")), "source, longer");
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\same-size.txt")), "AAAA");
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\case.txt")), "source case") << "names match ignoring case";
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\equal.txt")), "same content");
-    EXPECT_TRUE(qftest::IsDirectoryPath(tree.Path(L"dst\\in-the-way")));
+    EXPECT_TRUE(qf::test::IsDirectoryPath(tree.Path(L"dst\\in-the-way")));
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\in-the-way\\inside.txt")), "kept");
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\only-target.txt")), "kept");
     // Files that compare equal are never opened for writing.
     for (const wchar_t* name : {L"dst\\equal.txt", L"dst\\empty.txt", L"dst\\only-target.txt"})
-        EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(name))), kOldTime) << name;
-    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
-    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"src")).empty());
+        EXPECT_EQ(qf::test::WriteTicks(tree.Path(name)), kOldTime) << name;
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"src")).empty());
 
     // A second pass finds everything equal and writes nothing.
-    qftest::SetLastWriteTime(tree.Path(L"dst\\same-size.txt"), kNewTime);
+    qf::test::SetWriteTicks(tree.Path(L"dst\\same-size.txt"), kNewTime);
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
-    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\same-size.txt"))), kNewTime);
+    EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\same-size.txt")), kNewTime);
 }
 
 TEST(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"src\\locked-source.txt", "12345");
     tree.File(L"dst\\locked-source.txt", "abcde");
     tree.File(L"src\\locked-target.txt", "12345");
@@ -72,25 +73,25 @@ TEST(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
     tree.File(L"src\\empty.txt", "");
     tree.File(L"dst\\empty.txt", "");
     auto hold = [&](const wchar_t* name) {
-        return CreateFileW(tree.Path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        return qf::FileHandle(
+            CreateFileW(tree.Path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     };
-    HANDLE source = hold(L"src\\locked-source.txt");
-    HANDLE target = hold(L"dst\\locked-target.txt");
-    HANDLE empty = hold(L"dst\\empty.txt");
-    ASSERT_NE(source, INVALID_HANDLE_VALUE);
-    ASSERT_NE(target, INVALID_HANDLE_VALUE);
-    ASSERT_NE(empty, INVALID_HANDLE_VALUE);
-    qftest::SetLastWriteTime(tree.Path(L"dst\\empty.txt"), kOldTime);
+    {
+        qf::FileHandle source = hold(L"src\\locked-source.txt");
+        qf::FileHandle target = hold(L"dst\\locked-target.txt");
+        qf::FileHandle empty = hold(L"dst\\empty.txt");
+        ASSERT_TRUE(source);
+        ASSERT_TRUE(target);
+        ASSERT_TRUE(empty);
+        qf::test::SetWriteTicks(tree.Path(L"dst\\empty.txt"), kOldTime);
 
-    qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
-    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
-    CloseHandle(source);
-    CloseHandle(target);
-    CloseHandle(empty);
+        qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+        EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
+    }
 
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-source.txt")), "abcde");
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-target.txt")), "abcde");
-    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\empty.txt"))), kOldTime);
+    EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\empty.txt")), kOldTime);
 
     // Once readable again, the next pass catches up.
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
@@ -120,7 +121,7 @@ bool RefuseRename(HANDLE, const std::wstring&)
 // fails, the old file keeps its flag and its content, and the failure is told.
 TEST(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"src\\doc.txt", "new");
     tree.File(L"dst\\doc.txt", "old");
     SetFileAttributesW(tree.Path(L"src\\doc.txt").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -141,7 +142,7 @@ TEST(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
     EXPECT_EQ(failed.firstFile, tree.Path(L"src\\doc.txt"));
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "new");
     EXPECT_NE(GetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
     SetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -150,7 +151,7 @@ TEST(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
 // never removed there while its source exists; one only in the target is never touched.
 TEST(DirectoryPass, FilesNamedLikeTemporariesAreTheUsers)
 {
-    TestTree tree;
+    ScratchTree tree;
     const std::wstring both = L".quenfold-0123456789abcdef.tmp";
     const std::wstring targetOnly = L".quenfold-fedcba9876543210.tmp";
     tree.File(L"dst\\" + targetOnly, "kept");
@@ -165,16 +166,16 @@ TEST(DirectoryPass, FilesNamedLikeTemporariesAreTheUsers)
         EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + targetOnly)), "kept") << pass;
     }
     // Both marked and equal: left alone.
-    qftest::SetLastWriteTime(tree.Path(L"dst\\" + both), kOldTime);
+    qf::test::SetWriteTicks(tree.Path(L"dst\\" + both), kOldTime);
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
-    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst\\" + both))), kOldTime);
-    EXPECT_EQ(qftest::TemporaryLeftovers(tree.Path(L"dst")).size(), 2u);
+    EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\" + both)), kOldTime);
+    EXPECT_EQ(qf::test::TemporaryLeftovers(tree.Path(L"dst")).size(), 2u);
     SetFileAttributesW(tree.Path(L"src\\" + both).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(DirectoryPass, DescendsOnlyWhereTheTargetHasTheDirectory)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"src\\top.txt", "0");
     tree.File(L"src\\a\\one.txt", "1");
     tree.File(L"src\\a\\b\\two.txt", "2");
@@ -203,13 +204,13 @@ TEST(DirectoryPass, DescendsOnlyWhereTheTargetHasTheDirectory)
 
 TEST(DirectoryPass, SourceThatIsTheTargetChangesNothing)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"dir\\a.txt", "a");
     tree.File(L"dir\\sub\\b.txt", "b");
-    qftest::SetLastWriteTime(tree.Path(L"dir\\sub\\b.txt"), kOldTime);
+    qf::test::SetWriteTicks(tree.Path(L"dir\\sub\\b.txt"), kOldTime);
     qf::DirectoryPass(tree.Path(L"dir"), tree.Path(L"dir\\"));
-    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dir\\sub\\b.txt"))), kOldTime);
-    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dir")).empty());
+    EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dir\\sub\\b.txt")), kOldTime);
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dir")).empty());
 }
 
 TEST(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
@@ -217,7 +218,7 @@ TEST(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
     const wchar_t* endings[] = {L"", L"\\", L"\\\\", L"/"};
     for (const wchar_t* sourceEnd : endings) {
         for (const wchar_t* targetEnd : endings) {
-            TestTree tree;
+            ScratchTree tree;
             tree.File(L"src\\f.txt", "f");
             tree.File(L"src\\sub\\g.txt", "g");
             tree.Directory(L"dst\\sub");
@@ -227,19 +228,19 @@ TEST(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
         }
     }
 
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"src\\f.txt", "f");
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"new") + L"\\");
     EXPECT_EQ(ReadBytes(tree.Path(L"new\\f.txt")), "f") << "one missing level is created";
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"missing\\new"));
     EXPECT_FALSE(Exists(tree.Path(L"missing"))) << "only the last level is created";
     qf::DirectoryPass(tree.Path(L"nowhere"), tree.Path(L"made"));
-    EXPECT_TRUE(qftest::IsDirectoryPath(tree.Path(L"made"))) << "made even when the source is missing";
+    EXPECT_TRUE(qf::test::IsDirectoryPath(tree.Path(L"made"))) << "made even when the source is missing";
 }
 
 TEST(DirectoryPass, EmptyPathsWriteNothingOutsideTheTarget)
 {
-    TestTree tree;
+    ScratchTree tree;
     const std::wstring name = L"qf-empty-target-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
     tree.File(L"src\\" + name, "must not reach the drive root");
     SetCurrentDirectoryW(tree.Path(L"src").c_str());
@@ -249,16 +250,16 @@ TEST(DirectoryPass, EmptyPathsWriteNothingOutsideTheTarget)
     SetCurrentDirectoryW(windows);
     std::wstring root = tree.Path().substr(0, 3);  // the drive of the source
     EXPECT_FALSE(Exists(root + name));
-    qftest::RemoveTree(root + name);
+    qf::test::RemoveTree(root + name);
 
     qf::DirectoryPass(L"", tree.Path(L"dst"));
-    EXPECT_TRUE(qftest::IsDirectoryPath(tree.Path(L"dst")));
+    EXPECT_TRUE(qf::test::IsDirectoryPath(tree.Path(L"dst")));
     EXPECT_FALSE(Exists(tree.Path(L"dst\\" + name)));
 }
 
 TEST(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
 {
-    TestTree tree;
+    ScratchTree tree;
     // Thai, an emoji outside the basic plane, Romanian letters; the folder name ends in a
     // character whose last byte in code page 936 is 0x5C.
     const std::wstring file = L"\u0e20\u0e32\u0e29\u0e32 \U0001F600 \u0219\u021b.txt";
@@ -273,7 +274,7 @@ TEST(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
     tree.File(L"src" + deep + L"\\deep.txt", "deep");
     tree.File(L"src" + deep + L"\\same.txt", "same");
     tree.File(L"dst" + deep + L"\\same.txt", "same");
-    qftest::SetLastWriteTime(tree.Path(L"dst" + deep + L"\\same.txt"), kOldTime);
+    qf::test::SetWriteTicks(tree.Path(L"dst" + deep + L"\\same.txt"), kOldTime);
     ASSERT_GT(tree.Path(L"dst" + deep + L"\\deep.txt").size(), 300u);
 
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
@@ -281,17 +282,17 @@ TEST(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + file)), "wide");
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + folder + L"\\" + file)), "inside");
     EXPECT_EQ(ReadBytes(tree.Path(L"dst" + deep + L"\\deep.txt")), "deep");
-    EXPECT_EQ(qftest::Ticks(qftest::LastWriteTime(tree.Path(L"dst" + deep + L"\\same.txt"))), kOldTime);
+    EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst" + deep + L"\\same.txt")), kOldTime);
 }
 
 TEST(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
 {
-    TestTree tree;
+    ScratchTree tree;
     // Both sides loop back to themselves: the pass must end.
     tree.File(L"src\\f.txt", "f");
     tree.Directory(L"dst");
-    if (!qftest::MakeDirectoryLink(tree.Path(L"src\\loop"), tree.Path(L"src")) ||
-        !qftest::MakeDirectoryLink(tree.Path(L"dst\\loop"), tree.Path(L"dst")))
+    if (!qf::test::MakeDirectoryLink(tree.Path(L"src\\loop"), tree.Path(L"src")) ||
+        !qf::test::MakeDirectoryLink(tree.Path(L"dst\\loop"), tree.Path(L"dst")))
         GTEST_SKIP() << "directory links cannot be made here";
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\f.txt")), "f");
@@ -299,7 +300,7 @@ TEST(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
     // Only the source loops: the real target levels below get nothing from the loop.
     tree.File(L"src2\\f.txt", "f");
     tree.Directory(L"dst2\\loop\\loop");
-    ASSERT_TRUE(qftest::MakeDirectoryLink(tree.Path(L"src2\\loop"), tree.Path(L"src2")));
+    ASSERT_TRUE(qf::test::MakeDirectoryLink(tree.Path(L"src2\\loop"), tree.Path(L"src2")));
     qf::DirectoryPass(tree.Path(L"src2"), tree.Path(L"dst2"));
     EXPECT_EQ(ReadBytes(tree.Path(L"dst2\\f.txt")), "f");
     EXPECT_FALSE(Exists(tree.Path(L"dst2\\loop\\f.txt")));
@@ -307,7 +308,7 @@ TEST(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
     // Only the target loops: the deeper source level does not land in the top of the target.
     tree.File(L"src3\\sub\\inner.txt", "inner");
     tree.Directory(L"dst3");
-    ASSERT_TRUE(qftest::MakeDirectoryLink(tree.Path(L"dst3\\sub"), tree.Path(L"dst3")));
+    ASSERT_TRUE(qf::test::MakeDirectoryLink(tree.Path(L"dst3\\sub"), tree.Path(L"dst3")));
     qf::DirectoryPass(tree.Path(L"src3"), tree.Path(L"dst3"));
     EXPECT_FALSE(Exists(tree.Path(L"dst3\\inner.txt")));
 }
@@ -328,7 +329,7 @@ qf::DirectoryIdentity OneId(const std::wstring&, const qf::DirectoryIdentity& li
 TEST(DirectoryPass, DescentNeverDependsOnFileIds)
 {
     for (qf::IdentitySource ids : {ZeroIds, OneId}) {
-        TestTree tree;
+        ScratchTree tree;
         qf::SetIdentitySourceForTesting(ids);
         tree.File(L"src\\a\\one.txt", "1");
         tree.File(L"src\\a\\b\\two.txt", "2");
@@ -341,8 +342,8 @@ TEST(DirectoryPass, DescentNeverDependsOnFileIds)
         EXPECT_EQ(ReadBytes(tree.Path(L"dst\\c\\three.txt")), "3");
 
         tree.File(L"src\\a\\b\\f.txt", "f");
-        if (qftest::MakeDirectoryLink(tree.Path(L"src\\a\\b\\loop"), tree.Path(L"src\\a")) &&
-            qftest::MakeDirectoryLink(tree.Path(L"dst\\a\\b\\loop"), tree.Path(L"dst\\a"))) {
+        if (qf::test::MakeDirectoryLink(tree.Path(L"src\\a\\b\\loop"), tree.Path(L"src\\a")) &&
+            qf::test::MakeDirectoryLink(tree.Path(L"dst\\a\\b\\loop"), tree.Path(L"dst\\a"))) {
             qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));  // returns
             EXPECT_EQ(ReadBytes(tree.Path(L"dst\\a\\b\\f.txt")), "f");
         }
@@ -352,7 +353,7 @@ TEST(DirectoryPass, DescentNeverDependsOnFileIds)
 
 TEST(DirectoryListing, GivesNamesAttributesSizesAndIdentity)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.File(L"dir\\small.txt", "12345");
     tree.File(L"dir\\hidden.txt", "");
     SetFileAttributesW(tree.Path(L"dir\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);

@@ -2,16 +2,17 @@
 // file under its real name is either the old one or the complete new one.
 #include "sync/directory_pass.h"
 #include "sync/safe_copy.h"
-#include "tests/sync/test_tree.h"
+#include "tests/support/file_content.h"
+#include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
 
 #include <gtest/gtest.h>
-#include <winioctl.h>
 
 namespace {
 
-using qftest::Exists;
-using qftest::ReadBytes;
-using qftest::TestTree;
+using qf::test::Exists;
+using qf::test::ReadBytes;
+using qf::test::ScratchTree;
 
 const long long kBigSize = 400LL * 1024 * 1024;
 
@@ -27,20 +28,10 @@ std::wstring PassTool()
     return path;
 }
 
-// Zeros, then "END": quick to make, slow enough to copy that the copy can be caught.
+// Slow enough to copy that the copy can be caught.
 bool MakeBigFile(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD ignored = 0;
-    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-    LARGE_INTEGER end;
-    end.QuadPart = kBigSize;
-    DWORD written = 0;
-    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && WriteFile(file, "END", 3, &written, nullptr);
-    CloseHandle(file);
-    return ok;
+    return qf::test::MakeSparseFile(path, kBigSize);
 }
 
 long long SizeOf(const std::wstring& path)
@@ -52,7 +43,7 @@ long long SizeOf(const std::wstring& path)
 }
 
 // Runs the one-pass tool and kills it as soon as its temporary copy has content.
-bool KillPassMidCopy(const TestTree& tree)
+bool KillPassMidCopy(const ScratchTree& tree)
 {
     std::wstring command = L"\"" + PassTool() + L"\" \"" + tree.Path(L"src") + L"\" \"" + tree.Path(L"dst") + L"\"";
     STARTUPINFOW startup{};
@@ -62,7 +53,7 @@ bool KillPassMidCopy(const TestTree& tree)
         return false;
     bool caught = false;
     for (int tries = 0; tries < 20000 && !caught; ++tries) {
-        const std::vector<std::wstring> temporaries = qftest::TemporaryLeftovers(tree.Path(L"dst"));
+        const std::vector<std::wstring> temporaries = qf::test::TemporaryLeftovers(tree.Path(L"dst"));
         caught = !temporaries.empty() && SizeOf(tree.Path(L"dst\\" + temporaries[0])) > 0;
         if (!caught && WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0)
             break;
@@ -76,14 +67,14 @@ bool KillPassMidCopy(const TestTree& tree)
 
 TEST(InterruptedCopy, KilledPassLeavesTheOldTargetAndTheNextPassCompletes)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.Directory(L"src");
     ASSERT_TRUE(MakeBigFile(tree.Path(L"src\\big.bin")));
     tree.File(L"dst\\big.bin", "the old target");
     ASSERT_TRUE(KillPassMidCopy(tree)) << "the copy was not caught under way";
 
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\big.bin")), "the old target");
-    const std::vector<std::wstring> left = qftest::TemporaryLeftovers(tree.Path(L"dst"));
+    const std::vector<std::wstring> left = qf::test::TemporaryLeftovers(tree.Path(L"dst"));
     ASSERT_EQ(left.size(), 1u) << "the killed copy's temporary stays";
     EXPECT_EQ(GetFileAttributesW(tree.Path(L"dst\\" + left[0]).c_str()) & qf::kTemporaryMark, qf::kTemporaryMark)
         << "marked from its creation";
@@ -91,12 +82,12 @@ TEST(InterruptedCopy, KilledPassLeavesTheOldTargetAndTheNextPassCompletes)
     // The next pass removes the leftover and replaces the target whole.
     qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
     EXPECT_EQ(SizeOf(tree.Path(L"dst\\big.bin")), kBigSize + 3);
-    EXPECT_TRUE(qftest::TemporaryLeftovers(tree.Path(L"dst")).empty());
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
 }
 
 TEST(InterruptedCopy, KilledPassLeavesNoNewFileUnderItsName)
 {
-    TestTree tree;
+    ScratchTree tree;
     tree.Directory(L"src");
     tree.Directory(L"dst");
     ASSERT_TRUE(MakeBigFile(tree.Path(L"src\\fresh.bin")));

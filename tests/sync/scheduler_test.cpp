@@ -11,14 +11,14 @@
 
 #include "sync/sync_state.h"
 #include "tests/sync/fake_sync_host.h"
-#include "tests/sync/temp_tree.h"
+#include "tests/support/scratch_tree.h"
 
 namespace {
 
 using qf::testing::CountOf;
 using qf::testing::FakeSyncHost;
 using qf::testing::LoggedLine;
-using qf::testing::TempTree;
+using qf::test::ScratchTree;
 using qf::testing::Toggle;
 using Texts = std::vector<std::wstring>;
 
@@ -32,7 +32,7 @@ protected:
     // A test that failed half-way must not leave passes running into the next one.
     void TearDown() override { qf::SetSyncRunning(false); }
 
-    TempTree tree;
+    ScratchTree tree;
 };
 
 const LoggedLine* Find(const std::vector<LoggedLine>& lines, const std::wstring& text)
@@ -61,7 +61,7 @@ TEST_F(Scheduler, RefusesWithoutTargetOrSourceAndChangesNothing)
     EXPECT_TRUE(none.Captions().empty());
     EXPECT_FALSE(qf::IsSyncRunning());
 
-    FakeSyncHost& targetOnly = FakeSyncHost::Make({tree.Dir(L"t")}, L"600");
+    FakeSyncHost& targetOnly = FakeSyncHost::Make({tree.Directory(L"t")}, L"600");
     Toggle(targetOnly);
     Toggle(targetOnly);
     EXPECT_EQ(targetOnly.Texts(), (Texts{L"提示: 请先添加源目录", L"提示: 请先添加源目录"}));
@@ -88,21 +88,21 @@ TEST_F(Scheduler, CaptionAndFlagFollowEachToggle)
 
 TEST_F(Scheduler, ZeroSecondsRunsPassesBackToBackEachCopyingBeforeItsCount)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    tree.Dir(L"target\\sub");
-    tree.Dir(L"source\\sub");
-    TempTree::Write(source + L"\\a.txt", "first");
-    TempTree::Write(source + L"\\sub\\b.txt", "deep");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    tree.Directory(L"target\\sub");
+    tree.Directory(L"source\\sub");
+    qf::test::WriteBytes(source + L"\\a.txt", "first");
+    qf::test::WriteBytes(source + L"\\sub\\b.txt", "deep");
     FakeSyncHost& host = FakeSyncHost::Make({target, source}, L"0");
     std::string afterFirst;
     std::string afterSecond;
     host.onLog = [&](const std::wstring& line) {
         if (line == L"同步次数: 1") {
-            afterFirst = TempTree::Read(target + L"\\a.txt");
-            TempTree::Write(source + L"\\a.txt", "second, longer");
+            afterFirst = qf::test::ReadBytes(target + L"\\a.txt");
+            qf::test::WriteBytes(source + L"\\a.txt", "second, longer");
         } else if (line == L"同步次数: 2") {
-            afterSecond = TempTree::Read(target + L"\\a.txt");
+            afterSecond = qf::test::ReadBytes(target + L"\\a.txt");
             Toggle(host);
         }
     };
@@ -112,21 +112,21 @@ TEST_F(Scheduler, ZeroSecondsRunsPassesBackToBackEachCopyingBeforeItsCount)
                                    L"同步次数: 2", kOff, kEnd}));
     EXPECT_EQ(afterFirst, "first");
     EXPECT_EQ(afterSecond, "second, longer");
-    EXPECT_EQ(TempTree::Read(target + L"\\sub\\b.txt"), "deep");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\sub\\b.txt"), "deep");
     EXPECT_EQ(host.Captions(), (Texts{L"关  闭", L"开  始"}));
 }
 
 TEST_F(Scheduler, SwitchingOffDuringAWaitEndsOnlyAfterThatWait)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    TempTree::Write(source + L"\\a.txt", "content");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    qf::test::WriteBytes(source + L"\\a.txt", "content");
     // The box's text goes into the line unchanged, however it converts.
     FakeSyncHost& host = FakeSyncHost::Make({target, source}, L" 1秒");
     bool copiedBeforeCount = false;
     host.onLog = [&](const std::wstring& line) {
         if (line == L"同步次数: 1")
-            copiedBeforeCount = TempTree::Read(target + L"\\a.txt") == "content";
+            copiedBeforeCount = qf::test::ReadBytes(target + L"\\a.txt") == "content";
     };
     const ULONGLONG on = GetTickCount64();
     Toggle(host);
@@ -147,11 +147,11 @@ TEST_F(Scheduler, SwitchingOffDuringAWaitEndsOnlyAfterThatWait)
 
 TEST_F(Scheduler, SwitchingOffDuringAPassFinishesEveryRowThenWaitsTheNewInterval)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring first = tree.Dir(L"one");
-    const std::wstring second = tree.Dir(L"two");
-    TempTree::Write(first + L"\\1.txt", "1");
-    TempTree::Write(second + L"\\2.txt", "2");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring first = tree.Directory(L"one");
+    const std::wstring second = tree.Directory(L"two");
+    qf::test::WriteBytes(first + L"\\1.txt", "1");
+    qf::test::WriteBytes(second + L"\\2.txt", "2");
     FakeSyncHost& host = FakeSyncHost::Make({target, first, second}, L"1");
     std::atomic<bool> switched{false};
     host.onPathOf = [&](int row) {
@@ -165,16 +165,16 @@ TEST_F(Scheduler, SwitchingOffDuringAPassFinishesEveryRowThenWaitsTheNewInterval
 
     const auto lines = host.Lines();
     EXPECT_EQ(host.Texts(), (Texts{L"提示: 1 秒后开始执行第一次同步", L"提示: +", kStarted, kOff, L"同步次数: 1", kEnd}));
-    EXPECT_EQ(TempTree::Read(target + L"\\1.txt"), "1");
-    EXPECT_EQ(TempTree::Read(target + L"\\2.txt"), "2");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\1.txt"), "1");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\2.txt"), "2");
     EXPECT_GE(Find(lines, kEnd)->tick - Find(lines, L"同步次数: 1")->tick, 1900u);
 }
 
 TEST_F(Scheduler, OffAndOnWithinOneWaitLeavesOnlyTheNewWorkerPassing)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    TempTree::Write(source + L"\\a.txt", "a");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    qf::test::WriteBytes(source + L"\\a.txt", "a");
     FakeSyncHost& host = FakeSyncHost::Make({target, source}, L"1");
     host.onLog = [&](const std::wstring& line) {
         if (line == L"同步次数: 2")
@@ -195,14 +195,14 @@ TEST_F(Scheduler, OffAndOnWithinOneWaitLeavesOnlyTheNewWorkerPassing)
     const Texts current{kStarted, L"同步次数: 1", L"同步次数: 2", kOff, kEnd};
     EXPECT_TRUE((seen == std::vector<Texts>{old, current}) || (seen == std::vector<Texts>{current, old}));
     EXPECT_EQ(host.MostPassesAtOnce(), 1);
-    EXPECT_EQ(TempTree::Read(target + L"\\a.txt"), "a");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\a.txt"), "a");
 }
 
 TEST_F(Scheduler, SupersededWorkerFinishesItsPassAloneThenEnds)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    TempTree::Write(source + L"\\a.txt", "a");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    qf::test::WriteBytes(source + L"\\a.txt", "a");
     FakeSyncHost& host = FakeSyncHost::Make({target, source}, L"0");
     std::atomic<DWORD> oldWorker{0};
     host.onPathOf = [&](int row) {
@@ -231,9 +231,9 @@ TEST_F(Scheduler, SupersededWorkerFinishesItsPassAloneThenEnds)
 
 TEST_F(Scheduler, EmptySourceRowIsSkippedWhileTheCountRises)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    TempTree::Write(source + L"\\a.txt", "a");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    qf::test::WriteBytes(source + L"\\a.txt", "a");
     FakeSyncHost& host = FakeSyncHost::Make({target, L"", source}, L"0");
     host.onLog = [&](const std::wstring& line) {
         if (line == L"同步次数: 2")
@@ -244,18 +244,18 @@ TEST_F(Scheduler, EmptySourceRowIsSkippedWhileTheCountRises)
     EXPECT_EQ(CountOf(host.Lines(), L"同步次数: 2"), 1);
     // The empty row 1 is read but leads to no read of the target.
     EXPECT_EQ(host.CellReads(), (std::vector<int>{1, 2, 0, 1, 2, 0}));
-    EXPECT_EQ(TempTree::Read(target + L"\\a.txt"), "a");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\a.txt"), "a");
 }
 
 TEST_F(Scheduler, TargetIsReadAnewForEverySourceAndEveryPass)
 {
-    const std::wstring first = tree.Dir(L"one");
-    const std::wstring second = tree.Dir(L"two");
-    TempTree::Write(first + L"\\1.txt", "1");
-    TempTree::Write(second + L"\\2.txt", "2");
-    const std::wstring targetA = tree.Dir(L"a");
-    const std::wstring targetB = tree.Dir(L"b");
-    const std::wstring targetC = tree.Dir(L"c");
+    const std::wstring first = tree.Directory(L"one");
+    const std::wstring second = tree.Directory(L"two");
+    qf::test::WriteBytes(first + L"\\1.txt", "1");
+    qf::test::WriteBytes(second + L"\\2.txt", "2");
+    const std::wstring targetA = tree.Directory(L"a");
+    const std::wstring targetB = tree.Directory(L"b");
+    const std::wstring targetC = tree.Directory(L"c");
     FakeSyncHost& host = FakeSyncHost::Make({targetA, first, second}, L"0");
     std::atomic<bool> changed{false};
     host.onPathOf = [&](int row) {
@@ -270,12 +270,12 @@ TEST_F(Scheduler, TargetIsReadAnewForEverySourceAndEveryPass)
     };
     Toggle(host);
     ASSERT_TRUE(host.WaitForLine(kEnd));
-    EXPECT_TRUE(TempTree::Exists(targetA + L"\\1.txt"));
-    EXPECT_FALSE(TempTree::Exists(targetA + L"\\2.txt"));
-    EXPECT_FALSE(TempTree::Exists(targetB + L"\\1.txt"));
-    EXPECT_TRUE(TempTree::Exists(targetB + L"\\2.txt"));
-    EXPECT_TRUE(TempTree::Exists(targetC + L"\\1.txt"));
-    EXPECT_TRUE(TempTree::Exists(targetC + L"\\2.txt"));
+    EXPECT_TRUE(qf::test::Exists(targetA + L"\\1.txt"));
+    EXPECT_FALSE(qf::test::Exists(targetA + L"\\2.txt"));
+    EXPECT_FALSE(qf::test::Exists(targetB + L"\\1.txt"));
+    EXPECT_TRUE(qf::test::Exists(targetB + L"\\2.txt"));
+    EXPECT_TRUE(qf::test::Exists(targetC + L"\\1.txt"));
+    EXPECT_TRUE(qf::test::Exists(targetC + L"\\2.txt"));
 }
 
 // Each pass tells what failed in it, once, after its count line: directories that could not
@@ -283,13 +283,13 @@ TEST_F(Scheduler, TargetIsReadAnewForEverySourceAndEveryPass)
 // The failures do not stop the pass, and once their causes are gone the next pass is clean.
 TEST_F(Scheduler, FailuresOfAPassAreToldAfterItsCount)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    TempTree::Write(tree.Dir(L"source\\sub") + L"\\in-the-way.txt", "x");
-    TempTree::Write(source + L"\\fine.txt", "fine");
-    tree.Dir(L"target\\sub\\in-the-way.txt");
-    const std::wstring moved = tree.root() + L"\\moved";
-    const std::wstring orphan = tree.root() + L"\\gone\\target";
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    qf::test::WriteBytes(tree.Directory(L"source\\sub") + L"\\in-the-way.txt", "x");
+    qf::test::WriteBytes(source + L"\\fine.txt", "fine");
+    tree.Directory(L"target\\sub\\in-the-way.txt");
+    const std::wstring moved = tree.Path() + L"\\moved";
+    const std::wstring orphan = tree.Path() + L"\\gone\\target";
     FakeSyncHost& host = FakeSyncHost::Make({target, source + L"\\", moved}, L"0");
     host.onLog = [&](const std::wstring& line) {
         if (line == L"同步次数: 1") {
@@ -297,7 +297,7 @@ TEST_F(Scheduler, FailuresOfAPassAreToldAfterItsCount)
         } else if (line == L"同步次数: 2") {
             host.SetRow(0, target);
             RemoveDirectoryW((target + L"\\sub\\in-the-way.txt").c_str());
-            tree.Dir(L"moved");
+            tree.Directory(L"moved");
         } else if (line == L"同步次数: 3") {
             Toggle(host);
         }
@@ -317,13 +317,13 @@ TEST_F(Scheduler, FailuresOfAPassAreToldAfterItsCount)
     const auto first = std::find(texts.begin(), texts.end(), expected.front());
     ASSERT_NE(first, texts.end());
     EXPECT_EQ(Texts(first, first + std::min<std::ptrdiff_t>(texts.end() - first, expected.size())), expected);
-    EXPECT_EQ(TempTree::Read(target + L"\\fine.txt"), "fine");
-    EXPECT_EQ(TempTree::Read(target + L"\\sub\\in-the-way.txt"), "x");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\fine.txt"), "fine");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\sub\\in-the-way.txt"), "x");
 }
 
 TEST_F(Scheduler, PassRunsAtLoweredPriorityAndTheWorkerReturnsToNormalAfterIt)
 {
-    FakeSyncHost& host = FakeSyncHost::Make({tree.Dir(L"target"), tree.Dir(L"source")}, L"0");
+    FakeSyncHost& host = FakeSyncHost::Make({tree.Directory(L"target"), tree.Directory(L"source")}, L"0");
     std::atomic<int> inPass{THREAD_PRIORITY_ERROR_RETURN};
     std::atomic<int> afterPass{THREAD_PRIORITY_ERROR_RETURN};
     host.onPathOf = [&](int row) {

@@ -11,13 +11,13 @@
 #include "dirset/directory_list.h"
 #include "sync/scheduler.h"
 #include "sync/sync_state.h"
-#include "tests/sync/temp_tree.h"
+#include "tests/support/scratch_tree.h"
 #include "ui/log_panel.h"
 #include "ui/ui_thread.h"
 
 namespace {
 
-using qf::testing::TempTree;
+using qf::test::ScratchTree;
 
 std::wstring TextOf(HWND window)
 {
@@ -85,13 +85,13 @@ protected:
     HWND button = nullptr;
     HWND log = nullptr;
     qf::ControlSyncHost* host = nullptr;
-    TempTree tree;
+    ScratchTree tree;
 };
 
 TEST_F(SyncHostWindow, RefusalsReachTheLogAndLeaveTheCaption)
 {
     qf::ToggleSync(*host);
-    AddRow(L"目标目录", tree.Dir(L"target"));
+    AddRow(L"目标目录", tree.Directory(L"target"));
     qf::ToggleSync(*host);
     EXPECT_EQ(TextOf(log), L"提示: 请先添加目标目录\r\n提示: 请先添加源目录\r\n");
     EXPECT_EQ(TextOf(button), L"开  始");
@@ -100,9 +100,9 @@ TEST_F(SyncHostWindow, RefusalsReachTheLogAndLeaveTheCaption)
 
 TEST_F(SyncHostWindow, WorkerReadsTheControlsAndLogsThroughTheUiThread)
 {
-    const std::wstring target = tree.Dir(L"target");
-    const std::wstring source = tree.Dir(L"source");
-    TempTree::Write(source + L"\\report.doc", "quarterly figures");
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Directory(L"source");
+    qf::test::WriteBytes(source + L"\\report.doc", "quarterly figures");
     AddRow(L"目标目录", target);
     AddRow(L"源目录", L"");  // skipped
     AddRow(L"源目录", source);
@@ -111,7 +111,7 @@ TEST_F(SyncHostWindow, WorkerReadsTheControlsAndLogsThroughTheUiThread)
     qf::ToggleSync(*host);
     EXPECT_EQ(TextOf(button), L"关  闭");
     ASSERT_TRUE(PumpUntil([&] { return LogHas(L"同步次数: 1\r\n"); }));
-    EXPECT_EQ(TempTree::Read(target + L"\\report.doc"), "quarterly figures");
+    EXPECT_EQ(qf::test::ReadBytes(target + L"\\report.doc"), "quarterly figures");
     // The worker is now in its next one-second wait.
     qf::ToggleSync(*host);
     EXPECT_EQ(TextOf(button), L"开  始");

@@ -1,0 +1,52 @@
+#pragma once
+// A scratch directory for one test, removed with everything under it when the test ends, and
+// helpers to write, read and inspect files by full path. Every helper takes paths longer than
+// 260 characters, and every handle it opens is closed on every way out.
+//
+//   qf::test::ScratchTree tree;
+//   tree.File(L"src\\a.txt", "content");
+//   qf::DirectoryPass(tree.Path(L"src"), tree.Directory(L"dst"));
+//   EXPECT_EQ(qf::test::ReadBytes(tree.Path(L"dst\\a.txt")), "content");
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qf::test {
+
+std::wstring Extended(const std::wstring& path);  // "C:\x" -> "\\?\C:\x"
+
+class ScratchTree {
+public:
+    // A fresh directory under `parent` (the temporary directory when empty).
+    explicit ScratchTree(const std::wstring& parent = L"");
+    ~ScratchTree();
+    ScratchTree(const ScratchTree&) = delete;
+    ScratchTree& operator=(const ScratchTree&) = delete;
+
+    // Plain full path under the scratch root, e.g. Path(L"src\\a.txt").
+    std::wstring Path(const std::wstring& relative = L"") const;
+    // Creates every missing level; returns the directory's path.
+    std::wstring Directory(const std::wstring& relative) const;
+    bool File(const std::wstring& relative, const std::string& content) const;
+
+private:
+    std::wstring root_;
+};
+
+bool WriteBytes(const std::wstring& path, const std::string& content);
+std::string ReadBytes(const std::wstring& path);  // "<unreadable>" when it cannot be opened
+bool Exists(const std::wstring& path);
+bool IsDirectoryPath(const std::wstring& path);
+unsigned long long WriteTicks(const std::wstring& path);
+bool SetWriteTicks(const std::wstring& path, unsigned long long ticks);
+void RemoveTree(const std::wstring& path);
+
+// The engine's temporary files in a directory (names only).
+std::vector<std::wstring> TemporaryLeftovers(const std::wstring& directory);
+// False where writes to read-only files succeed (Wine run as root).
+bool ReadOnlyIsEnforced(const std::wstring& scratchDirectory);
+// A directory symbolic link at `link` pointing to `target`; false when the platform refuses.
+bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
+
+}  // namespace qf::test
