@@ -16,9 +16,8 @@ qf_add_test(list_rules_test
 if(QF_TESTS)
   # A stand-in for the main window and the helpers that answer its dialogs.
   add_library(qf_dirlist_test_window STATIC
-    ${CMAKE_SOURCE_DIR}/tests/dirset/directory_test_window.cpp
-    ${CMAKE_SOURCE_DIR}/tests/dirset/thread_windows.cpp)
-  target_link_libraries(qf_dirlist_test_window PUBLIC qf_dirlist)
+    ${CMAKE_SOURCE_DIR}/tests/dirset/directory_test_window.cpp)
+  target_link_libraries(qf_dirlist_test_window PUBLIC qf_dirlist qf_test_support)
 endif()
 
 qf_add_test(directory_ops_test

@@ -9,11 +9,8 @@ target_link_libraries(qf_log_dialogs PUBLIC qf_dpi qf_ui_thread comctl32)
 set(QF_DIALOGS_RC ${CMAKE_CURRENT_SOURCE_DIR}/dialogs.rc CACHE INTERNAL "")
 
 if(QF_TESTS)
-  # Answers dialogs from a helper thread; for any test that opens the prompt or a message box.
-  add_library(qf_dialog_answerer STATIC
-    ${CMAKE_SOURCE_DIR}/tests/ui/dialog_answerer.cpp ${CMAKE_SOURCE_DIR}/tests/ui/dialog_answerer.h)
   qf_add_test(dialogs_test SOURCES ${CMAKE_SOURCE_DIR}/tests/ui/dialogs_test.cpp
-    LIBS qf_log_dialogs qf_dialog_answerer RESOURCES ${QF_DIALOGS_RC} TIMEOUT 60)
+    LIBS qf_log_dialogs qf_test_support RESOURCES ${QF_DIALOGS_RC} TIMEOUT 60)
   qf_add_test(log_panel_test SOURCES ${CMAKE_SOURCE_DIR}/tests/ui/log_panel_test.cpp
-    LIBS qf_log_dialogs qf_dialog_answerer TIMEOUT 60)
+    LIBS qf_log_dialogs qf_test_support TIMEOUT 60)
 endif()

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/remote_window.h"
+#include "tests/support/window_driver.h"
 #include "ui/dialog_ids.h"
 #include "ui/resource.h"
 
-namespace qf::e2e {
+namespace qf::test {
 namespace {
 
 constexpr DWORD kShortWait = 15000;
@@ -141,7 +141,7 @@ public:
     HWND Item(int id) const { return GetDlgItem(main_, id); }
     HANDLE Process() const { return process_.hProcess; }
     DWORD Pid() const { return process_.dwProcessId; }
-    std::wstring Log() const { return TextOf(Item(IDC_LOG_EDIT)); }
+    std::wstring Log() const { return WindowText(Item(IDC_LOG_EDIT)); }
     int Rows() const { return ListRowCount(Item(IDC_DIRECTORY_LIST)); }
     std::wstring Cell(int row, int column) const
     {
@@ -321,13 +321,13 @@ TEST(EndToEnd, AddSaveRestartSynchroniseAndClose)
     ASSERT_TRUE(WaitFor([&] { return app.Rows() == 2; }, kShortWait)) << "rows not loaded";
     EXPECT_EQ(app.Cell(0, 3), L"备份盘");
     EXPECT_EQ(_wcsicmp(app.Cell(1, 2).c_str(), source.c_str()), 0);
-    EXPECT_EQ(TextOf(app.Item(IDC_INTERVAL_EDIT)), L"600");
+    EXPECT_EQ(WindowText(app.Item(IDC_INTERVAL_EDIT)), L"600");
     const size_t logStart = app.Log().size();
 
     ASSERT_TRUE(SetText(app.Item(IDC_INTERVAL_EDIT), L"1"));
     PostMessageW(app.Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
     ASSERT_TRUE(app.LogHas(L"同步次数: 1", kPassWait));
-    EXPECT_EQ(TextOf(app.Item(IDC_START_BUTTON)), L"关  闭");
+    EXPECT_EQ(WindowText(app.Item(IDC_START_BUTTON)), L"关  闭");
     EXPECT_EQ(ReadFile(target + L"\\新文件.txt"), "new in the source");
     EXPECT_EQ(ReadFile(target + L"\\changed.txt"), "the source's version");
     EXPECT_EQ(ReadFile(target + L"\\same.txt"), "equal on both sides");
@@ -349,7 +349,7 @@ TEST(EndToEnd, AddSaveRestartSynchroniseAndClose)
 
     PostMessageW(app.Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
     ASSERT_TRUE(app.LogHas(L"提示: -", kPassWait));
-    EXPECT_EQ(TextOf(app.Item(IDC_START_BUTTON)), L"开  始");
+    EXPECT_EQ(WindowText(app.Item(IDC_START_BUTTON)), L"开  始");
 
     const std::vector<std::wstring> lines = Lines(app.Log().substr(logStart));
     ASSERT_GE(lines.size(), 7u);
@@ -434,4 +434,4 @@ TEST(EndToEnd, WindowLayoutAndOneIntroWindow)
 }
 
 }  // namespace
-}  // namespace qf::e2e
+}  // namespace qf::test

@@ -8,17 +8,17 @@
 #include "dirset/directory_ops.h"
 #include "sync/sync_state.h"
 #include "tests/dirset/directory_test_window.h"
-#include "tests/dirset/thread_windows.h"
+#include "tests/support/window_driver.h"
 #include "ui/dialog_ids.h"
 
 namespace qf {
 namespace {
 
-using testing::DirectoryTestWindow;
-using testing::HasChildWithText;
-using testing::Row;
-using testing::WaitForThreadWindow;
-using testing::WindowText;
+using test::DirectoryTestWindow;
+using test::HasChildWithText;
+using test::Row;
+using test::WaitForThreadWindow;
+using test::WindowText;
 using Rows = std::vector<Row>;
 using Texts = std::vector<std::wstring>;
 

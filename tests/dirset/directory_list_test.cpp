@@ -8,7 +8,7 @@
 namespace qf {
 namespace {
 
-using testing::DirectoryTestWindow;
+using test::DirectoryTestWindow;
 
 TEST(DirectoryListControl, LooksAndBehavesAsTheListOfDirectories)
 {

@@ -9,8 +9,8 @@
 namespace qf {
 namespace {
 
-using testing::DirectoryTestWindow;
-using testing::Row;
+using test::DirectoryTestWindow;
+using test::Row;
 using Rows = std::vector<Row>;
 using Asked = std::vector<std::wstring>;
 

@@ -7,7 +7,7 @@
 #include "ui/log_panel.h"
 #include "ui/ui_thread.h"
 
-namespace qf::testing {
+namespace qf::test {
 namespace {
 
 const wchar_t kClass[] = L"QuenfoldDirectoryTestWindow";
@@ -121,4 +121,4 @@ std::wstring DirectoryTestWindow::Log() const
     return text;
 }
 
-}  // namespace qf::testing
+}  // namespace qf::test

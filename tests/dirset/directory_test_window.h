@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace qf::testing {
+namespace qf::test {
 
 using Row = std::array<std::wstring, 4>;
 
@@ -48,4 +48,4 @@ private:
     HWND list_ = nullptr;
 };
 
-}  // namespace qf::testing
+}  // namespace qf::test

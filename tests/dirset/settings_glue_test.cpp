@@ -19,8 +19,8 @@
 namespace qf {
 namespace {
 
-using testing::DirectoryTestWindow;
-using testing::Row;
+using test::DirectoryTestWindow;
+using test::Row;
 
 std::vector<Row> SixRows()
 {

@@ -9,13 +9,13 @@
 
 #include "dirset/directory_list.h"
 #include "tests/dirset/directory_test_window.h"
-#include "tests/dirset/thread_windows.h"
+#include "tests/support/window_driver.h"
 
 namespace qf {
 namespace {
 
-using testing::HasChildWithText;
-using testing::WaitForThreadWindow;
+using test::HasChildWithText;
+using test::WaitForThreadWindow;
 
 class ShellFolder : public ::testing::Test {
 protected:
@@ -75,7 +75,7 @@ TEST_F(ShellFolder, LocatingAMissingDirectoryDoesNothing)
     EXPECT_FALSE(RevealInFileManager(gone + L"\\", false));
     EXPECT_FALSE(RevealInFileManager(gone + L"\\", true));
 
-    testing::DirectoryTestWindow ui;
+    test::DirectoryTestWindow ui;
     ui.SetRows({{L"1", L"目标目录", gone, L""}, {L"2", L"源目录", L"", L""}});
     ui.Select(0);
     LocateDirectory();
@@ -113,7 +113,7 @@ bool NewWindowShowed(const std::vector<HWND>& before, const std::wstring& folder
     for (int wait = 0; wait < 100 && !showed; ++wait) {
         Sleep(100);
         for (HWND window : ForeignWindows())
-            showed = showed || (isNew(window) && testing::WindowText(window).find(folderName) != std::wstring::npos);
+            showed = showed || (isNew(window) && test::WindowText(window).find(folderName) != std::wstring::npos);
     }
     for (HWND window : ForeignWindows()) {
         if (isNew(window))
@@ -127,7 +127,7 @@ TEST_F(ShellFolder, LocatingADirectoryOpensItsParent)
 {
     // The file manager shows the parent folder (with the directory selected), not the directory.
     const std::wstring parentName = root.substr(root.rfind(L'\\') + 1);
-    testing::DirectoryTestWindow ui;
+    test::DirectoryTestWindow ui;
     ui.SetRows({{L"1", L"目标目录", folder, L""}});
     ui.Select(0);
     std::vector<HWND> before = ForeignWindows();

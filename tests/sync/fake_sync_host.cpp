@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace qf::testing {
+namespace qf::test {
 namespace {
 
 thread_local bool tInToggle = false;
@@ -131,4 +131,4 @@ int CountOf(const std::vector<LoggedLine>& lines, const std::wstring& text)
         std::count_if(lines.begin(), lines.end(), [&](const LoggedLine& line) { return line.text == text; }));
 }
 
-}  // namespace qf::testing
+}  // namespace qf::test

@@ -13,7 +13,7 @@
 
 #include "sync/scheduler.h"
 
-namespace qf::testing {
+namespace qf::test {
 
 struct LoggedLine {
     DWORD thread;
@@ -69,4 +69,4 @@ void Toggle(SyncHost& host);
 // Lines that count `text`.
 int CountOf(const std::vector<LoggedLine>& lines, const std::wstring& text);
 
-}  // namespace qf::testing
+}  // namespace qf::test

@@ -15,11 +15,11 @@
 
 namespace {
 
-using qf::testing::CountOf;
-using qf::testing::FakeSyncHost;
-using qf::testing::LoggedLine;
+using qf::test::CountOf;
+using qf::test::FakeSyncHost;
+using qf::test::LoggedLine;
 using qf::test::ScratchTree;
-using qf::testing::Toggle;
+using qf::test::Toggle;
 using Texts = std::vector<std::wstring>;
 
 const std::wstring kOff = L"提示: 关闭同步";

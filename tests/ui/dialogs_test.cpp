@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "tests/ui/dialog_answerer.h"
+#include "tests/support/window_driver.h"
 #include "ui/dialog_ids.h"
 #include "ui/dpi.h"
 #include "ui/ui_thread.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/ui/dialog_answerer.h"
+#include "tests/support/window_driver.h"
 #include "ui/ui_thread.h"
 
 namespace {

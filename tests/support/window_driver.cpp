@@ -1,90 +1,138 @@
-#include "tests/app/remote_window.h"
+#include "tests/support/window_driver.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
-namespace qf::e2e {
+#include <utility>
+
+namespace qf::test {
 
 bool WaitFor(const std::function<bool()>& ready, DWORD milliseconds)
 {
-    const DWORD start = GetTickCount();
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
     for (;;) {
         if (ready())
             return true;
-        if (GetTickCount() - start >= milliseconds)
+        if (GetTickCount64() >= deadline)
             return false;
-        Sleep(50);
+        Sleep(20);
     }
 }
 
 namespace {
 
-struct ProcessWindowSearch {
+struct Search {
     DWORD pid;
     const wchar_t* className;
     const wchar_t* caption;
     std::vector<HWND> found;
 };
 
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM parameter)
+BOOL CALLBACK Match(HWND window, LPARAM parameter)
 {
-    auto& s = *reinterpret_cast<ProcessWindowSearch*>(parameter);
+    auto& search = *reinterpret_cast<Search*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != s.pid || !IsWindowVisible(window))
+    if ((search.pid && owner != search.pid) || !IsWindowVisible(window))
         return TRUE;
-    if (s.className && ClassOf(window) != s.className)
+    if (search.className && ClassOf(window) != search.className)
         return TRUE;
-    if (s.caption && TextOf(window) != s.caption)
+    // The caption is read without a message, so a busy thread's windows cannot stall the search.
+    wchar_t caption[512] = {};
+    const int length = InternalGetWindowText(window, caption, 512);
+    if (search.caption && std::wstring(caption, static_cast<size_t>(length)) != search.caption)
         return TRUE;
-    s.found.push_back(window);
+    search.found.push_back(window);
     return TRUE;
 }
 
-struct DescendantSearch {
-    const wchar_t* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchDescendant(HWND child, LPARAM parameter)
+HWND First(const std::vector<HWND>& windows)
 {
-    auto& s = *reinterpret_cast<DescendantSearch*>(parameter);
-    if (ClassOf(child) != s.className)
-        return TRUE;
-    s.found = child;
-    return FALSE;
+    return windows.empty() ? nullptr : windows.front();
 }
 
 }  // namespace
 
 std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* className, const wchar_t* caption)
 {
-    ProcessWindowSearch search{pid, className, caption, {}};
-    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
+    Search search{pid, className, caption, {}};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-HWND FindProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption)
-{
-    const std::vector<HWND> found = ProcessWindows(pid, className, caption);
-    return found.empty() ? nullptr : found.front();
 }
 
 HWND WaitForProcessWindow(DWORD pid, const wchar_t* className, const wchar_t* caption, DWORD milliseconds)
 {
     HWND window = nullptr;
-    WaitFor([&] { return (window = FindProcessWindow(pid, className, caption)) != nullptr; }, milliseconds);
+    WaitFor([&] { return (window = First(ProcessWindows(pid, className, caption))) != nullptr; }, milliseconds);
     return window;
 }
 
-HWND FindDescendant(HWND parent, const wchar_t* className)
+HWND WaitForThreadWindow(DWORD thread, const wchar_t* className, const wchar_t* caption, DWORD timeoutMs)
 {
-    DescendantSearch search{className, nullptr};
-    EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND window = nullptr;
+    WaitFor(
+        [&] {
+            Search search{0, className, caption, {}};
+            EnumThreadWindows(thread, Match, reinterpret_cast<LPARAM>(&search));
+            return (window = First(search.found)) != nullptr;
+        },
+        timeoutMs);
+    return window;
 }
 
-std::wstring TextOf(HWND window)
+HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs)
+{
+    return WaitForProcessWindow(GetCurrentProcessId(), L"#32770", caption.c_str(), timeoutMs);
+}
+
+DialogAnswerer::DialogAnswerer(std::wstring caption, std::function<void(HWND)> answer, DWORD timeoutMs)
+    : thread_([this, caption = std::move(caption), answer = std::move(answer), timeoutMs] {
+          HWND dialog = WaitForDialog(caption, timeoutMs);
+          if (dialog) {
+              answer(dialog);
+              found_ = true;
+          }
+      })
+{
+}
+
+DialogAnswerer::~DialogAnswerer()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool DialogAnswerer::Found()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return found_;
+}
+
+void PressButton(HWND dialog, int buttonId)
+{
+    // What a click ends in; BM_CLICK from another thread is unreliable for some buttons.
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+}
+
+void PressKey(HWND dialog, UINT virtualKey)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    HWND target = dialog;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus)
+        target = info.hwndFocus;
+    PostMessageW(target, WM_KEYDOWN, virtualKey, 1);
+    PostMessageW(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
+}
+
+void PressCloseBox(HWND dialog)
+{
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+std::wstring WindowText(HWND window)
 {
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
@@ -104,11 +152,56 @@ bool SetText(HWND window, const std::wstring& text)
                                &result) != 0;
 }
 
+std::wstring ItemText(HWND dialog, int itemId)
+{
+    return WindowText(GetDlgItem(dialog, itemId));
+}
+
+void SetItemText(HWND dialog, int itemId, const std::wstring& text)
+{
+    SetText(GetDlgItem(dialog, itemId), text);
+}
+
 std::wstring ClassOf(HWND window)
 {
     wchar_t name[64] = {};
     GetClassNameW(window, name, 64);
     return name;
+}
+
+namespace {
+
+struct ChildSearch {
+    std::function<bool(HWND)> wanted;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChild(HWND child, LPARAM parameter)
+{
+    auto& search = *reinterpret_cast<ChildSearch*>(parameter);
+    if (!search.wanted(child))
+        return TRUE;
+    search.found = child;
+    return FALSE;
+}
+
+HWND FindChild(HWND parent, std::function<bool(HWND)> wanted)
+{
+    ChildSearch search{std::move(wanted), nullptr};
+    EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+HWND FindDescendant(HWND parent, const wchar_t* className)
+{
+    return FindChild(parent, [&](HWND child) { return ClassOf(child) == className; });
+}
+
+bool HasChildWithText(HWND parent, const std::wstring& text)
+{
+    return FindChild(parent, [&](HWND child) { return WindowText(child) == text; }) != nullptr;
 }
 
 RECT ClientRectOf(HWND child)
@@ -243,4 +336,4 @@ std::wstring SelectInFolderBrowser(HANDLE process, HWND browser, const std::wstr
     return selected;
 }
 
-}  // namespace qf::e2e
+}  // namespace qf::test
