@@ -20,6 +20,8 @@ FakeSyncHost& FakeSyncHost::Make(std::vector<std::wstring> rows, std::wstring in
 
 std::wstring FakeSyncHost::IntervalText()
 {
+    if (onIntervalText)
+        onIntervalText();
     std::lock_guard<std::mutex> lock(mutex_);
     return interval_;
 }

@@ -47,6 +47,7 @@ public:
 
     std::function<void(const std::wstring& line)> onLog;
     std::function<void(int row)> onPathOf;
+    std::function<void()> onIntervalText;
 
 private:
     FakeSyncHost() = default;

@@ -12,6 +12,7 @@
 #include "sync/sync_state.h"
 #include "tests/sync/fake_sync_host.h"
 #include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
 
 namespace {
 
@@ -130,8 +131,7 @@ TEST_F(Scheduler, SwitchingOffDuringAWaitEndsOnlyAfterThatWait)
     };
     const ULONGLONG on = GetTickCount64();
     Toggle(host);
-    ASSERT_TRUE(host.WaitForLine(L"同步次数: 1"));
-    Sleep(300);  // well inside the next wait
+    ASSERT_TRUE(host.WaitForLine(L"同步次数: 1"));  // the pass is over: the next wait follows
     Toggle(host);
     ASSERT_TRUE(host.WaitForLine(kEnd));
 
@@ -205,12 +205,19 @@ TEST_F(Scheduler, SupersededWorkerFinishesItsPassAloneThenEnds)
     qf::test::WriteBytes(source + L"\\a.txt", "a");
     FakeSyncHost& host = FakeSyncHost::Make({target, source}, L"0");
     std::atomic<DWORD> oldWorker{0};
+    // The new worker reads its interval right before its wait of 0, which is over at once: from
+    // then on nothing but the old worker's pass keeps it from starting its own.
+    qf::KernelHandle newWorkerWaits(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    host.onIntervalText = [&] {
+        if (oldWorker.load() && GetCurrentThreadId() != oldWorker.load())
+            SetEvent(newWorkerWaits.get());
+    };
     host.onPathOf = [&](int row) {
         DWORD none = 0;
         if (row == 1 && oldWorker.compare_exchange_strong(none, GetCurrentThreadId())) {
             Toggle(host);
-            Toggle(host);  // the new worker's wait of 0 is over at once
-            Sleep(300);    // ample time for it to start a pass, were it let
+            Toggle(host);
+            EXPECT_EQ(WaitForSingleObject(newWorkerWaits.get(), 10000), WAIT_OBJECT_0);
         }
     };
     host.onLog = [&](const std::wstring& line) {
