@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_tree.h"
 #include "tests/support/window_driver.h"
 #include "ui/dialog_ids.h"
 #include "ui/resource.h"
@@ -29,24 +29,6 @@ std::wstring ModuleDirectory()
     return text.substr(0, text.find_last_of(L'\\'));
 }
 
-void WriteFile(const std::wstring& path, const std::string& bytes)
-{
-    std::ofstream(path.c_str(), std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const std::wstring& path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    if (!in)
-        return "<missing>";
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-bool Exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::vector<std::wstring> Lines(const std::wstring& text)
 {
     std::vector<std::wstring> lines;
@@ -63,49 +45,27 @@ std::vector<std::wstring> Lines(const std::wstring& text)
 }
 
 // A folder of its own for each test, with the program copied in, so that 配置.ini lands there.
+// Under the long form of the temporary path, as the program shows the folders it is given.
+std::wstring LongTempPath()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t longTemp[MAX_PATH] = {};
+    GetLongPathNameW(temp, longTemp, MAX_PATH);
+    return longTemp;
+}
+
 class Sandbox {
 public:
-    Sandbox()
-    {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        wchar_t longTemp[MAX_PATH] = {};
-        GetLongPathNameW(temp, longTemp, MAX_PATH);
-        root_ = std::wstring(longTemp) + L"qf-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(GetTickCount());
-        CreateDirectoryW(root_.c_str(), nullptr);
-        CreateDirectoryW(AppDir().c_str(), nullptr);
-        CopyFileW((ModuleDirectory() + L"\\quenfold.exe").c_str(), Exe().c_str(), FALSE);
-    }
-    ~Sandbox() { Remove(root_); }
+    Sandbox() { CopyFileW((ModuleDirectory() + L"\\quenfold.exe").c_str(), Exe().c_str(), FALSE); }
 
-    std::wstring Path(const std::wstring& relative) const { return root_ + L"\\" + relative; }
-    std::wstring AppDir() const { return Path(L"程序"); }
+    std::wstring Path(const std::wstring& relative) const { return tree_.Path(relative); }
+    std::wstring AppDir() const { return tree_.Directory(L"程序"); }
     std::wstring Exe() const { return AppDir() + L"\\quenfold.exe"; }
     std::wstring Settings() const { return AppDir() + L"\\配置.ini"; }
 
 private:
-    static void Remove(const std::wstring& path)
-    {
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = entry.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                const std::wstring child = path + L"\\" + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(child);
-                else
-                    DeleteFileW(child.c_str());
-            } while (FindNextFileW(find, &entry));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-
-    std::wstring root_;
+    ScratchTree tree_{LongTempPath()};
 };
 
 // One running copy of the program; ended by force if a test leaves it running.
@@ -257,14 +217,14 @@ TEST(EndToEnd, AddSaveRestartSynchroniseAndClose)
     const std::wstring source = sandbox.Path(L"源文件夹");
     for (const std::wstring& dir : {target, source, target + L"\\子目录", source + L"\\子目录", source + L"\\仅源有"})
         CreateDirectoryW(dir.c_str(), nullptr);
-    WriteFile(source + L"\\新文件.txt", "new in the source");
-    WriteFile(source + L"\\changed.txt", "the source's version");
-    WriteFile(target + L"\\changed.txt", "the target's old version");
-    WriteFile(source + L"\\same.txt", "equal on both sides");
-    WriteFile(target + L"\\same.txt", "equal on both sides");
-    WriteFile(target + L"\\only-in-target.txt", "never deleted");
-    WriteFile(source + L"\\子目录\\inner.txt", "inside a directory both sides have");
-    WriteFile(source + L"\\仅源有\\skipped.txt", "the target has no such directory");
+    WriteBytes(source + L"\\新文件.txt", "new in the source");
+    WriteBytes(source + L"\\changed.txt", "the source's version");
+    WriteBytes(target + L"\\changed.txt", "the target's old version");
+    WriteBytes(source + L"\\same.txt", "equal on both sides");
+    WriteBytes(target + L"\\same.txt", "equal on both sides");
+    WriteBytes(target + L"\\only-in-target.txt", "never deleted");
+    WriteBytes(source + L"\\子目录\\inner.txt", "inside a directory both sides have");
+    WriteBytes(source + L"\\仅源有\\skipped.txt", "the target has no such directory");
 
     {
         App app(sandbox);
@@ -328,24 +288,26 @@ TEST(EndToEnd, AddSaveRestartSynchroniseAndClose)
     PostMessageW(app.Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
     ASSERT_TRUE(app.LogHas(L"同步次数: 1", kPassWait));
     EXPECT_EQ(WindowText(app.Item(IDC_START_BUTTON)), L"关  闭");
-    EXPECT_EQ(ReadFile(target + L"\\新文件.txt"), "new in the source");
-    EXPECT_EQ(ReadFile(target + L"\\changed.txt"), "the source's version");
-    EXPECT_EQ(ReadFile(target + L"\\same.txt"), "equal on both sides");
-    EXPECT_EQ(ReadFile(target + L"\\only-in-target.txt"), "never deleted");
-    EXPECT_EQ(ReadFile(target + L"\\子目录\\inner.txt"), "inside a directory both sides have");
+    EXPECT_EQ(ReadBytes(target + L"\\新文件.txt"), "new in the source");
+    EXPECT_EQ(ReadBytes(target + L"\\changed.txt"), "the source's version");
+    EXPECT_EQ(ReadBytes(target + L"\\same.txt"), "equal on both sides");
+    EXPECT_EQ(ReadBytes(target + L"\\only-in-target.txt"), "never deleted");
+    EXPECT_EQ(ReadBytes(target + L"\\子目录\\inner.txt"), "inside a directory both sides have");
     EXPECT_FALSE(Exists(target + L"\\仅源有"));
 
-    // No menu while synchronisation runs, only the refusal.
+    // No menu while synchronisation runs, only the refusal. The log is read through a message
+    // the program answers only once the click's handler is done or inside a menu's own loop,
+    // so a menu shown with the refusal would be open by the time the line is read.
     app.RightClickList(20);
     ASSERT_TRUE(app.LogHas(L"提示: 先关闭同步后,再进行操作"));
-    EXPECT_EQ(app.Menu(500), nullptr);
+    EXPECT_EQ(app.Menu(0), nullptr);
 
     // A change made now arrives with a later pass.
-    WriteFile(source + L"\\changed.txt", "changed again while running");
-    WriteFile(source + L"\\later.txt", "added while running");
+    WriteBytes(source + L"\\changed.txt", "changed again while running");
+    WriteBytes(source + L"\\later.txt", "added while running");
     ASSERT_TRUE(app.LogHas(L"同步次数: 3", kPassWait));
-    EXPECT_EQ(ReadFile(target + L"\\changed.txt"), "changed again while running");
-    EXPECT_EQ(ReadFile(target + L"\\later.txt"), "added while running");
+    EXPECT_EQ(ReadBytes(target + L"\\changed.txt"), "changed again while running");
+    EXPECT_EQ(ReadBytes(target + L"\\later.txt"), "added while running");
 
     PostMessageW(app.Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
     ASSERT_TRUE(app.LogHas(L"提示: -", kPassWait));
@@ -418,8 +380,9 @@ TEST(EndToEnd, WindowLayoutAndOneIntroWindow)
     PostMessageW(app.Main(), WM_COMMAND, MAKEWPARAM(IDM_SHOW_INTRO, 0), 0);
     HWND intro = WaitForProcessWindow(app.Pid(), nullptr, L"程序介绍", kShortWait);
     ASSERT_NE(intro, nullptr);
-    PostMessageW(app.Main(), WM_COMMAND, MAKEWPARAM(IDM_SHOW_INTRO, 0), 0);
-    Sleep(500);
+    DWORD_PTR handled = 0;  // sent, so it returns once the command has been carried out
+    ASSERT_TRUE(SendMessageTimeoutW(app.Main(), WM_COMMAND, MAKEWPARAM(IDM_SHOW_INTRO, 0), 0, SMTO_ABORTIFHUNG,
+                                    kShortWait, &handled));
     EXPECT_EQ(ProcessWindows(app.Pid(), nullptr, L"程序介绍").size(), 1u);
     EXPECT_EQ(GetWindow(intro, GW_OWNER), nullptr);
     PostMessageW(intro, WM_KEYDOWN, VK_ESCAPE, 1);
