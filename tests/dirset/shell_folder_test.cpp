@@ -1,6 +1,7 @@
 #include "dirset/shell_folder.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <ole2.h>
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 
 #include "dirset/directory_list.h"
 #include "tests/dirset/directory_test_window.h"
+#include "tests/support/scratch_tree.h"
 #include "tests/support/window_driver.h"
+#include "win/unique_handle.h"
 
 namespace qf {
 namespace {
@@ -22,12 +25,8 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        root = std::wstring(temp) + L"qf_shell_folder_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(root.c_str(), nullptr);
-        folder = root + L"\\选择 folder";
-        CreateDirectoryW(folder.c_str(), nullptr);
+        root = tree.Path();
+        folder = tree.Directory(L"选择 folder");
         // Wine tells folders apart by their access time too: read both new folders once now,
         // so that the browser's own listing does not change it between lookup and selection.
         ListOnce(root);
@@ -37,20 +36,13 @@ protected:
     static void ListOnce(const std::wstring& directory)
     {
         WIN32_FIND_DATAW entry{};
-        HANDLE find = FindFirstFileW((directory + L"\\*.*").c_str(), &entry);
-        if (find == INVALID_HANDLE_VALUE)
-            return;
-        while (FindNextFileW(find, &entry)) {
+        FindHandle find(FindFirstFileW((directory + L"\\*.*").c_str(), &entry));
+        while (find && FindNextFileW(find.get(), &entry)) {
         }
-        FindClose(find);
     }
-    void TearDown() override
-    {
-        RemoveDirectoryW(folder.c_str());
-        RemoveDirectoryW(root.c_str());
-        OleUninitialize();
-    }
+    void TearDown() override { OleUninitialize(); }
 
+    test::ScratchTree tree;
     std::wstring root;
     std::wstring folder;
     const DWORD uiThread = GetCurrentThreadId();
@@ -59,14 +51,13 @@ protected:
 TEST_F(ShellFolder, PathExistsForDirectoriesAndFilesOnly)
 {
     const std::wstring file = root + L"\\file.txt";
-    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(test::WriteBytes(file, ""));
     EXPECT_TRUE(PathExists(folder));
     EXPECT_TRUE(PathExists(folder + L"\\"));
     EXPECT_TRUE(PathExists(file));
     EXPECT_FALSE(PathExists(root + L"\\missing"));
     EXPECT_FALSE(PathExists(root + L"\\missing\\"));
     EXPECT_FALSE(PathExists(L""));
-    DeleteFileW(file.c_str());
 }
 
 TEST_F(ShellFolder, LocatingAMissingDirectoryDoesNothing)
@@ -81,8 +72,9 @@ TEST_F(ShellFolder, LocatingAMissingDirectoryDoesNothing)
     LocateDirectory();
     ui.Select(1);  // an empty path is no directory either
     LocateDirectory();
-    // Nothing was opened on this thread: no dialog, no message.
-    EXPECT_EQ(WaitForThreadWindow(uiThread, L"#32770", nullptr, 300), nullptr);
+    // Nothing was opened on this thread: no dialog, no message. Either would be modal, so
+    // it would have been shown before the calls above returned.
+    EXPECT_EQ(WaitForThreadWindow(uiThread, L"#32770", nullptr, 0), nullptr);
 }
 
 BOOL CALLBACK CollectForeignWindow(HWND window, LPARAM param)
@@ -109,17 +101,22 @@ bool NewWindowShowed(const std::vector<HWND>& before, const std::wstring& folder
     const auto isNew = [&before](HWND window) {
         return std::find(before.begin(), before.end(), window) == before.end();
     };
-    bool showed = false;
-    for (int wait = 0; wait < 100 && !showed; ++wait) {
-        Sleep(100);
-        for (HWND window : ForeignWindows())
-            showed = showed || (isNew(window) && test::WindowText(window).find(folderName) != std::wstring::npos);
-    }
+    const bool showed = test::WaitFor(
+        [&] {
+            for (HWND window : ForeignWindows())
+                if (isNew(window) && test::WindowText(window).find(folderName) != std::wstring::npos)
+                    return true;
+            return false;
+        },
+        10000);
+    std::vector<HWND> opened;
     for (HWND window : ForeignWindows()) {
-        if (isNew(window))
+        if (isNew(window)) {
+            opened.push_back(window);
             PostMessageW(window, WM_CLOSE, 0, 0);
+        }
     }
-    Sleep(300);
+    test::WaitFor([&] { return std::none_of(opened.begin(), opened.end(), IsWindow); }, 10000);
     return showed;
 }
 
@@ -139,16 +136,19 @@ TEST_F(ShellFolder, LocatingADirectoryOpensItsParent)
     EXPECT_TRUE(NewWindowShowed(before, parentName));
 }
 
-// Presses `button` in the folder browser once it shows; records whether it carried the
-// instruction text.
-std::thread AnswerBrowser(DWORD uiThread, int button, bool& sawInstruction)
+// Presses `button` in the folder browser once it shows and its tree has `selected` (if
+// given) selected; records whether it carried the instruction text.
+std::thread AnswerBrowser(DWORD uiThread, int button, bool& sawInstruction, const std::wstring& selected = L"")
 {
     return std::thread([=, &sawInstruction] {
         HWND dialog = WaitForThreadWindow(uiThread, L"#32770");
         if (!dialog)
             return;
         sawInstruction = HasChildWithText(dialog, L"请选择一个文件夹");
-        Sleep(200);  // let the callback's pre-selection settle
+        if (!selected.empty()) {
+            HWND tree = test::FindDescendant(dialog, WC_TREEVIEWW);
+            test::WaitFor([&] { return test::SelectedTreeName(GetCurrentProcess(), tree) == selected; }, 10000);
+        }
         PostMessageW(dialog, WM_COMMAND, button, 0);
     });
 }
@@ -168,7 +168,7 @@ TEST_F(ShellFolder, PickerOpensOnTheInitialFolderAndReturnsIt)
     PickFolderOptions options;
     options.initialFolder = folder;
     bool sawInstruction = false;
-    std::thread answer = AnswerBrowser(uiThread, IDOK, sawInstruction);
+    std::thread answer = AnswerBrowser(uiThread, IDOK, sawInstruction, L"选择 folder");
     const std::wstring chosen = PickFolder(options);
     answer.join();
     EXPECT_EQ(chosen, folder);  // no backslash added, inner blank kept

@@ -289,8 +289,6 @@ std::wstring ListCellText(HANDLE process, HWND list, int row, int column)
     return text;
 }
 
-namespace {
-
 std::wstring SelectedTreeName(HANDLE process, HWND tree)
 {
     DWORD_PTR item = 0;
@@ -313,8 +311,6 @@ std::wstring SelectedTreeName(HANDLE process, HWND tree)
     remote.Read(name, sizeof(name) - sizeof(wchar_t), sizeof(TVITEMW));
     return name;
 }
-
-}  // namespace
 
 std::wstring SelectInFolderBrowser(HANDLE process, HWND browser, const std::wstring& path)
 {

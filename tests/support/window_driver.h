@@ -88,6 +88,8 @@ private:
 
 int ListRowCount(HWND list);
 std::wstring ListCellText(HANDLE process, HWND list, int row, int column);
+// The name of the selected item of a tree view in `process`.
+std::wstring SelectedTreeName(HANDLE process, HWND tree);
 // Selects `path` in a folder browser of `process` and reads back the tree's selected name.
 std::wstring SelectInFolderBrowser(HANDLE process, HWND browser, const std::wstring& path);
 
