@@ -27,8 +27,10 @@ protected:
         OleInitialize(nullptr);
         root = tree.Path();
         folder = tree.Directory(L"选择 folder");
-        // Wine tells folders apart by their access time too: read both new folders once now,
-        // so that the browser's own listing does not change it between lookup and selection.
+        // Wine tells folders apart by their access time too: read both new folders and the one
+        // that holds them once now, so that the browser's own listing does not change it
+        // between lookup and selection.
+        ListOnce(root.substr(0, root.rfind(L'\\')));
         ListOnce(root);
         ListOnce(folder);
     }
