@@ -27,5 +27,5 @@ qf_add_test(engine_interrupted_copy_test
   LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
 if(TARGET engine_interrupted_copy_test)
   add_dependencies(engine_interrupted_copy_test quenfold-pass)
-  target_compile_definitions(engine_interrupted_copy_test PRIVATE "QF_PASS_TOOL=L\"$<TARGET_FILE:quenfold-pass>\"")
+  target_compile_definitions(engine_interrupted_copy_test PRIVATE "QF_PASS_TOOL=\"$<TARGET_FILE:quenfold-pass>\"")
 endif()

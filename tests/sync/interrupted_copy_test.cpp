@@ -2,11 +2,14 @@
 // file under its real name is either the old one or the complete new one.
 #include "sync/directory_pass.h"
 #include "sync/safe_copy.h"
+#include "tests/support/child_process.h"
 #include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -15,18 +18,6 @@ using qf::test::ReadBytes;
 using qf::test::ScratchTree;
 
 const long long kBigSize = 400LL * 1024 * 1024;
-
-std::wstring PassTool()
-{
-    std::wstring path = QF_PASS_TOOL;
-    if (!path.empty() && path[0] == L'/') {  // a Unix path under Wine, where drive Z: is the root
-        for (wchar_t& c : path)
-            if (c == L'/')
-                c = L'\\';
-        path = L"Z:" + path;
-    }
-    return path;
-}
 
 // Slow enough to copy that the copy can be caught.
 bool MakeBigFile(const std::wstring& path)
@@ -42,27 +33,24 @@ long long SizeOf(const std::wstring& path)
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Runs the one-pass tool and kills it as soon as its temporary copy has content.
+// Runs the one-pass tool and kills it as soon as its temporary copy has content, watching the
+// target directory for changes rather than polling it.
 bool KillPassMidCopy(const ScratchTree& tree)
 {
-    std::wstring command = L"\"" + PassTool() + L"\" \"" + tree.Path(L"src") + L"\" \"" + tree.Path(L"dst") + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    qf::FileHandle change(FindFirstChangeNotificationW(
+        tree.Path(L"dst").c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE));
+    qf::test::ChildProcess pass;
+    if (!change ||
+        !pass.Start(qf::test::ProgramPath(QF_PASS_TOOL), L"\"" + tree.Path(L"src") + L"\" \"" + tree.Path(L"dst") + L"\""))
         return false;
-    bool caught = false;
-    for (int tries = 0; tries < 20000 && !caught; ++tries) {
+    for (;;) {
         const std::vector<std::wstring> temporaries = qf::test::TemporaryLeftovers(tree.Path(L"dst"));
-        caught = !temporaries.empty() && SizeOf(tree.Path(L"dst\\" + temporaries[0])) > 0;
-        if (!caught && WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0)
-            break;
+        if (!temporaries.empty() && SizeOf(tree.Path(L"dst\\" + temporaries[0])) > 0)
+            return true;  // the child process is killed as it goes
+        HANDLE events[] = {change.get(), pass.Handle()};
+        if (WaitForMultipleObjects(2, events, FALSE, 60000) != WAIT_OBJECT_0 || !FindNextChangeNotification(change.get()))
+            return false;
     }
-    TerminateProcess(process.hProcess, 9);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return caught;
 }
 
 TEST(InterruptedCopy, KilledPassLeavesTheOldTargetAndTheNextPassCompletes)
