@@ -4,6 +4,7 @@
 
 #include "dirset/directory_list.h"
 #include "dirset/directory_ops.h"
+#include "tests/support/window_driver.h"
 #include "ui/log_panel.h"
 #include "ui/ui_thread.h"
 
@@ -115,10 +116,7 @@ void DirectoryTestWindow::Select(int row)
 
 std::wstring DirectoryTestWindow::Log() const
 {
-    HWND box = LogBox();
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(box, &text[0], static_cast<int>(text.size()))));
-    return text;
+    return WindowText(LogBox());
 }
 
 }  // namespace qf::test

@@ -54,12 +54,7 @@ protected:
     }
     void TearDown() override { DestroyWindow(host_); }
 
-    std::wstring Text() const
-    {
-        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box_)) + 1, L'\0');
-        text.resize(static_cast<size_t>(GetWindowTextW(box_, &text[0], static_cast<int>(text.size()))));
-        return text;
-    }
+    std::wstring Text() const { return qf::test::WindowText(box_); }
     std::pair<DWORD, DWORD> Selection() const
     {
         DWORD start = 0, end = 0;

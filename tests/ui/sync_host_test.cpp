@@ -12,19 +12,13 @@
 #include "sync/scheduler.h"
 #include "sync/sync_state.h"
 #include "tests/support/scratch_tree.h"
+#include "tests/support/window_driver.h"
 #include "ui/log_panel.h"
 #include "ui/ui_thread.h"
 
 namespace {
 
 using qf::test::ScratchTree;
-
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[4096] = {};
-    GetWindowTextW(window, text, 4096);
-    return text;
-}
 
 // Serves the window's messages, and the worker's requests among them, until `done`.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000)
@@ -78,7 +72,7 @@ protected:
         list.SetCellText(row, 1, kind);
         list.SetCellText(row, 2, path);
     }
-    bool LogHas(const std::wstring& text) const { return TextOf(log).find(text) != std::wstring::npos; }
+    bool LogHas(const std::wstring& text) const { return qf::test::WindowText(log).find(text) != std::wstring::npos; }
 
     HWND window = nullptr;
     HWND interval = nullptr;
@@ -93,8 +87,8 @@ TEST_F(SyncHostWindow, RefusalsReachTheLogAndLeaveTheCaption)
     qf::ToggleSync(*host);
     AddRow(L"目标目录", tree.Directory(L"target"));
     qf::ToggleSync(*host);
-    EXPECT_EQ(TextOf(log), L"提示: 请先添加目标目录\r\n提示: 请先添加源目录\r\n");
-    EXPECT_EQ(TextOf(button), L"开  始");
+    EXPECT_EQ(qf::test::WindowText(log), L"提示: 请先添加目标目录\r\n提示: 请先添加源目录\r\n");
+    EXPECT_EQ(qf::test::WindowText(button), L"开  始");
     EXPECT_FALSE(qf::IsSyncRunning());
 }
 
@@ -109,14 +103,14 @@ TEST_F(SyncHostWindow, WorkerReadsTheControlsAndLogsThroughTheUiThread)
     SetWindowTextW(interval, L"１");  // full-width: one second
 
     qf::ToggleSync(*host);
-    EXPECT_EQ(TextOf(button), L"关  闭");
+    EXPECT_EQ(qf::test::WindowText(button), L"关  闭");
     ASSERT_TRUE(PumpUntil([&] { return LogHas(L"同步次数: 1\r\n"); }));
     EXPECT_EQ(qf::test::ReadBytes(target + L"\\report.doc"), "quarterly figures");
     // The worker is now in its next one-second wait.
     qf::ToggleSync(*host);
-    EXPECT_EQ(TextOf(button), L"开  始");
+    EXPECT_EQ(qf::test::WindowText(button), L"开  始");
     ASSERT_TRUE(PumpUntil([&] { return LogHas(L"提示: -\r\n"); }));
-    EXPECT_EQ(TextOf(log), L"提示: １ 秒后开始执行第一次同步\r\n"
+    EXPECT_EQ(qf::test::WindowText(log), L"提示: １ 秒后开始执行第一次同步\r\n"
                            L"提示: +\r\n"
                            L"提示: 同步开始\r\n"
                            L"同步次数: 1\r\n"
