@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include "dirset/settings_file.h"
+#include "dirset/settings_reader.h"
 #include "ui/main_window.h"
 #include "ui/ui_thread.h"
 

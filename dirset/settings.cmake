@@ -4,7 +4,7 @@ add_library(qf_settings_core STATIC
   settings_layout.cpp settings_layout.h
   settings_io.cpp settings_io.h
   settings_reader.cpp settings_reader.h
-  settings_path.cpp settings_file.h)
+  settings_path.cpp settings_path.h)
 target_link_libraries(qf_settings_core PUBLIC qf_win)
 
 qf_add_test(ini_text_test

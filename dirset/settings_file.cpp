@@ -2,6 +2,7 @@
 
 #include "dirset/directory_list.h"
 #include "dirset/settings_io.h"
+#include "dirset/settings_path.h"
 #include "dirset/settings_reader.h"
 #include "sync/sync_state.h"
 #include "ui/log_panel.h"

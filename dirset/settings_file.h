@@ -4,9 +4,6 @@
 
 namespace qf {
 
-// <run directory>\配置.ini, recomputed on every call.
-std::wstring SettingsFilePath();
-
 // Writes the whole list; an empty list removes the file. False when the file could not be
 // written (the previous file is then left as it was).
 bool SaveSettings();
@@ -16,9 +13,5 @@ void OnSaveSettingsClicked();
 
 // The body of the settings loader thread: fills the directory list from the file.
 void LoadSettings();
-
-// The process-wide profile-access object, created at start-up and released at the end.
-void CreateProfileReader();
-void ReleaseProfileReader();
 
 }  // namespace qf

@@ -1,6 +1,6 @@
-#include <windows.h>
+#include "dirset/settings_path.h"
 
-#include "dirset/settings_file.h"
+#include <windows.h>
 
 namespace qf {
 namespace {

@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "dirset/settings_file.h"
 #include "dirset/settings_io.h"
 
 namespace qf {

@@ -24,4 +24,8 @@ public:
 // its own for a caller outside that span (it holds no state, so any will do).
 const ProfileReader& CurrentProfileReader();
 
+// The process-wide reader, set at start-up and released at the end.
+void CreateProfileReader();
+void ReleaseProfileReader();
+
 }  // namespace qf

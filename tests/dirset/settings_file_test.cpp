@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "dirset/settings_file.h"
 #include "dirset/settings_io.h"
 #include "dirset/settings_layout.h"
+#include "dirset/settings_path.h"
 #include "dirset/settings_reader.h"
 #include "win/unique_handle.h"
 

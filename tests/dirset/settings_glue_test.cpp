@@ -10,6 +10,7 @@
 
 #include "dirset/directory_list.h"
 #include "dirset/settings_file.h"
+#include "dirset/settings_path.h"
 #include "dirset/settings_io.h"
 #include "dirset/settings_reader.h"
 #include "sync/sync_state.h"

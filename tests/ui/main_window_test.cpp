@@ -9,6 +9,7 @@
 
 #include "dirset/directory_list.h"
 #include "dirset/settings_file.h"
+#include "dirset/settings_reader.h"
 #include "sync/sync_state.h"
 #include "ui/dpi.h"
 #include "ui/intro_window.h"
