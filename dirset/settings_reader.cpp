@@ -22,17 +22,6 @@ IniDocument ProfileReader::Open(const std::wstring& file) const
     return IniDocument::Parse(DecodeSettingsBytes(bytes));
 }
 
-size_t ProfileReader::CountSections(const std::wstring& file) const
-{
-    return Open(file).CountSections();
-}
-
-std::wstring ProfileReader::ReadValue(const std::wstring& file, std::wstring_view section,
-                                      std::wstring_view key, std::wstring_view defaultText) const
-{
-    return Open(file).ReadValue(section, key, defaultText);
-}
-
 const ProfileReader& CurrentProfileReader()
 {
     static const ProfileReader standIn;

@@ -4,7 +4,6 @@
 //
 //   IniDocument doc = reader.Open(path);   // one read, then any number of lookups
 #include <string>
-#include <string_view>
 
 #include "dirset/ini_text.h"
 
@@ -14,10 +13,6 @@ class ProfileReader {
 public:
     // The file's sections; none when it is missing, unreadable or empty.
     IniDocument Open(const std::wstring& file) const;
-
-    size_t CountSections(const std::wstring& file) const;
-    std::wstring ReadValue(const std::wstring& file, std::wstring_view section, std::wstring_view key,
-                           std::wstring_view defaultText = {}) const;
 };
 
 // The process-wide reader between CreateProfileReader and ReleaseProfileReader; a reader of

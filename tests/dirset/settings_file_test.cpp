@@ -83,14 +83,14 @@ TEST_F(SettingsFile, SixRowsRoundTripAndAShorterListLeavesNoOldSections)
 {
     ASSERT_TRUE(WriteSettingsRows(path_, SixRows()));
     EXPECT_EQ(Load(), SixRows());
-    EXPECT_EQ(ProfileReader().CountSections(path_), 6u);
+    EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 6u);
 
     std::vector<SettingsRow> four = SixRows();
     four.erase(four.begin() + 1, four.begin() + 3);
     ASSERT_TRUE(WriteSettingsRows(path_, four));
-    EXPECT_EQ(ProfileReader().CountSections(path_), 4u);
+    EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 4u);
     EXPECT_EQ(Load(), four);
-    EXPECT_EQ(ProfileReader().ReadValue(path_, L"配置5", L"ID"), L"");
+    EXPECT_EQ(ProfileReader().Open(path_).ReadValue(L"配置5", L"ID"), L"");
     EXPECT_EQ(FilesIn(directory_), std::vector<std::wstring>{L"配置.ini"}) << "no temporary file stays";
 }
 
@@ -101,7 +101,7 @@ TEST_F(SettingsFile, AnEmptyListRemovesTheFile)
     EXPECT_EQ(GetFileAttributesW(path_.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(WriteSettingsRows(path_, {})) << "nothing to remove is no failure";
     EXPECT_TRUE(Load().empty());
-    EXPECT_EQ(ProfileReader().CountSections(path_), 0u);
+    EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 0u);
 }
 
 TEST_F(SettingsFile, TheBytesAreCodePage936WithCrLf)
@@ -160,7 +160,7 @@ TEST_F(SettingsFile, FilesWithAByteOrderMarkAreReadInTheirEncoding)
     // Without a mark the bytes are code page 936, whatever the system's code page: 81 5D is
     // one character there, so "[" + it is no section header.
     WriteBytes("[\x81]\r\nID=1\r\n[\xC5\xE4\xD6\xC3" "1]\r\nID=2");
-    EXPECT_EQ(ProfileReader().CountSections(path_), 1u);
+    EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 1u);
     EXPECT_EQ(Load()[0].id, L"2");
 }
 
@@ -279,7 +279,7 @@ TEST_F(SettingsFile, LoadQuirksAndLimits)
     while (oversized.size() <= kSettingsFileLimit)
         oversized += "[a]\n";
     WriteBytes(oversized);
-    EXPECT_EQ(ProfileReader().CountSections(path_), 0u) << "an oversized file is no settings file";
+    EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 0u) << "an oversized file is no settings file";
 }
 
 std::wstring ProgramPath()

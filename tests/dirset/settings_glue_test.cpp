@@ -84,14 +84,14 @@ TEST_F(SettingsGlue, SaveThenLoadGivesTheSameRowsAndTheLogLine)
         window.SetRows(SixRows());
         OnSaveSettingsClicked();
         EXPECT_EQ(window.Log(), L"提示: 保存设置完成\r\n");
-        EXPECT_EQ(ProfileReader().CountSections(path_), 6u);
+        EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 6u);
 
         // Delete two rows and save again: exactly four sections are left.
         DirectoryList().DeleteRow(4);
         DirectoryList().DeleteRow(1);
         rows = window.Rows();
         EXPECT_TRUE(SaveSettings());
-        EXPECT_EQ(ProfileReader().CountSections(path_), 4u);
+        EXPECT_EQ(ProfileReader().Open(path_).CountSections(), 4u);
     }
     DirectoryTestWindow fresh;
     SetSyncRunning(true);
