@@ -18,7 +18,6 @@
 namespace qf {
 
 constexpr unsigned kAlgorithmMd5 = 0x8003;  // CALG_MD5
-constexpr unsigned kMd5Length = 16;
 
 // The CNG name of a CryptoAPI hash algorithm id, or null for an id without one.
 const wchar_t* HashAlgorithmName(unsigned algorithmId);

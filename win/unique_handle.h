@@ -78,11 +78,6 @@ struct MenuTraits {
     static Type Empty() noexcept { return nullptr; }
     static void Close(Type m) noexcept { DestroyMenu(m); }
 };
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type o) noexcept { DeleteObject(o); }
-};
 
 struct HashAlgorithmTraits {  // BCryptOpenAlgorithmProvider; link bcrypt
     using Type = BCRYPT_ALG_HANDLE;
@@ -100,7 +95,6 @@ using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using ItemList = UniqueHandle<ItemListTraits>;
 using MenuHandle = UniqueHandle<MenuTraits>;
-using GdiObject = UniqueHandle<GdiObjectTraits>;
 using HashAlgorithm = UniqueHandle<HashAlgorithmTraits>;
 using HashObject = UniqueHandle<HashObjectTraits>;
 
