@@ -15,18 +15,6 @@ namespace {
 // Room for the longest path the file system allows, not only MAX_PATH.
 constexpr DWORD kPathCapacity = 32768;
 
-UINT BrowseFlags(const PickFolderOptions& options)
-{
-    UINT flags = 0;
-    if (options.newDialogStyle)
-        flags |= BIF_NEWDIALOGSTYLE;
-    if (options.editBox)
-        flags |= BIF_EDITBOX;
-    if (options.includeFiles)
-        flags |= BIF_BROWSEINCLUDEFILES;
-    return flags;
-}
-
 }  // namespace
 
 std::wstring PickFolder(const PickFolderOptions& options)
@@ -36,7 +24,7 @@ std::wstring PickFolder(const PickFolderOptions& options)
     info.pidlRoot = nullptr;
     info.pszDisplayName = nullptr;
     info.lpszTitle = options.instruction.c_str();
-    info.ulFlags = BrowseFlags(options);
+    info.ulFlags = BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseCallback;
     info.lParam = options.initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(options.initialFolder.c_str());
     info.iImage = 0;

@@ -10,9 +10,6 @@ struct PickFolderOptions {
     std::wstring instruction = L"请选择一个文件夹";
     std::wstring initialFolder;   // pre-selected when not empty
     HWND owner = nullptr;
-    bool newDialogStyle = true;   // BIF_NEWDIALOGSTYLE
-    bool editBox = false;         // BIF_EDITBOX
-    bool includeFiles = false;    // BIF_BROWSEINCLUDEFILES
 };
 
 // The chosen folder's path with ASCII and full-width blanks trimmed at both ends; empty text

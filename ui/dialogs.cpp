@@ -16,11 +16,8 @@ int AnswerCodeOf(int pressed)
     switch (pressed) {
     case IDOK: return kAnswerOk;
     case IDCANCEL: return kAnswerCancel;
-    case IDABORT: return kAnswerAbort;
     case IDRETRY:
     case IDTRYAGAIN: return kAnswerRetry;
-    case IDIGNORE:
-    case IDCONTINUE: return kAnswerIgnore;
     case IDYES: return kAnswerYes;
     case IDNO: return kAnswerNo;
     default: return kAnswerOk;

@@ -9,9 +9,7 @@ namespace qf {
 enum AnswerCode : int {
     kAnswerOk = 0,
     kAnswerCancel = 1,
-    kAnswerAbort = 2,
     kAnswerRetry = 3,
-    kAnswerIgnore = 4,
     kAnswerYes = 5,
     kAnswerNo = 6,
 };
