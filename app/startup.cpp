@@ -29,8 +29,8 @@ void EndFromMainWindow()
     EndProgram(0);
 }
 
-// Runs while any window of this thread exists; the intro window alone does not keep the
-// program alive, because the main window's destruction ends the process.
+// Runs while the main window exists; the intro window alone does not keep the program
+// alive, because the main window's destruction ends the process.
 void RunMessageLoop()
 {
     MSG message;

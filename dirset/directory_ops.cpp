@@ -14,7 +14,7 @@ namespace qf {
 namespace {
 
 constexpr wchar_t kNotice[] = L"提示";
-constexpr wchar_t kTargetRemarkPrompt[] = L"请输入备注信息,留空可不填写!!\r\n点击取消可退出";
+constexpr wchar_t kRemarkPrompt[] = L"请输入备注信息,留空可不填写!!\r\n点击取消可退出";
 constexpr wchar_t kSourceRemarkPrompt[] = L"请输入备注信息,留空可不填写!\r\n点击取消可退出";
 constexpr wchar_t kSyncRunningNotice[] = L"先关闭同步后,再进行操作";
 
@@ -90,7 +90,7 @@ void AddTargetDirectory()
 {
     std::wstring path;
     std::wstring remark;
-    if (!AskDirectoryAndRemark(kTargetRemarkPrompt, path, remark))
+    if (!AskDirectoryAndRemark(kRemarkPrompt, path, remark))
         return;
     DirectoryListView list = DirectoryList();
     if (list.RowCount() != 0)
@@ -134,7 +134,7 @@ void ModifyDirectory()
     const RowCells before = CellsOf(list, selected);
     std::wstring path;
     std::wstring remark;
-    if (!AskDirectoryAndRemark(kTargetRemarkPrompt, path, remark))
+    if (!AskDirectoryAndRemark(kRemarkPrompt, path, remark))
         return;
     // The picker leaves the list usable: if the row was deleted or moved meanwhile, replacing
     // whatever now sits at that place would overwrite the wrong directory.

@@ -10,7 +10,7 @@ bool IsLineBreak(wchar_t c)
     return c == L'\r' || c == L'\n';
 }
 
-std::wstring_view TrimBlanks(std::wstring_view text)
+std::wstring_view TrimIniBlanks(std::wstring_view text)
 {
     size_t begin = 0;
     size_t end = text.size();
@@ -53,7 +53,7 @@ void AddLine(std::wstring_view line, std::vector<IniSection>& sections)
     if (line.front() == L'[') {
         const size_t close = line.rfind(L']');
         if (close != std::wstring_view::npos) {
-            sections.push_back(IniSection{UpToNul(TrimBlanks(line.substr(1, close - 1))), {}});
+            sections.push_back(IniSection{UpToNul(TrimIniBlanks(line.substr(1, close - 1))), {}});
             return;
         }
         // "[broken" without its bracket is an ordinary line of the section it stands in.
@@ -66,8 +66,8 @@ void AddLine(std::wstring_view line, std::vector<IniSection>& sections)
     if (equals == std::wstring_view::npos) {
         key.name = UpToNul(line);
     } else {
-        key.name = UpToNul(TrimBlanks(line.substr(0, equals)));
-        key.value = UpToNul(TrimBlanks(line.substr(equals + 1)));
+        key.name = UpToNul(TrimIniBlanks(line.substr(0, equals)));
+        key.value = UpToNul(TrimIniBlanks(line.substr(equals + 1)));
         key.hasValue = true;
     }
     if (!key.name.empty())
@@ -96,7 +96,7 @@ IniDocument IniDocument::Parse(std::wstring_view text)
         const size_t start = pos;
         while (pos < text.size() && !IsLineBreak(text[pos]))
             ++pos;
-        const std::wstring_view line = TrimBlanks(text.substr(start, pos - start));
+        const std::wstring_view line = TrimIniBlanks(text.substr(start, pos - start));
         // Any run of CR and LF ends a line, so lone CRs and blank lines need no case of their own.
         while (pos < text.size() && IsLineBreak(text[pos]))
             ++pos;
@@ -125,8 +125,8 @@ size_t IniDocument::CountSections() const
 std::wstring IniDocument::ReadValue(std::wstring_view section, std::wstring_view key,
                                     std::wstring_view defaultText) const
 {
-    const std::wstring_view sectionName = TrimBlanks(section);
-    const std::wstring_view keyName = TrimBlanks(key);
+    const std::wstring_view sectionName = TrimIniBlanks(section);
+    const std::wstring_view keyName = TrimIniBlanks(key);
     auto found = std::find_if(sections_.begin(), sections_.end(), [&](const IniSection& s) {
         return !s.name.empty() && EqualsIgnoringAsciiCase(s.name, sectionName);
     });

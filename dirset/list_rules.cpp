@@ -25,7 +25,7 @@ AddSourceOutcome DecideAddSource(int rowCount)
 {
     if (rowCount <= 0)
         return AddSourceOutcome::kNoTarget;
-    if (rowCount >= MaxDirectoryRows)
+    if (rowCount >= kMaxDirectoryRows)
         return AddSourceOutcome::kLimitReached;
     return AddSourceOutcome::kAppend;
 }
@@ -54,7 +54,7 @@ std::vector<std::wstring> RenumberedIds(std::vector<std::wstring> ids)
     return ids;
 }
 
-std::wstring TrimBlanks(const std::wstring& text)
+std::wstring TrimSpaces(const std::wstring& text)
 {
     size_t begin = 0;
     size_t end = text.size();

@@ -6,7 +6,7 @@
 
 namespace qf {
 
-constexpr int MaxDirectoryRows = 6;  // one target and five sources
+constexpr int kMaxDirectoryRows = 6;  // one target and five sources
 constexpr int kColumnId = 0;
 constexpr int kColumnKind = 1;
 constexpr int kColumnPath = 2;
@@ -44,6 +44,6 @@ std::wstring RowIdText(int row);
 std::vector<std::wstring> RenumberedIds(std::vector<std::wstring> ids);
 
 // `text` without ASCII spaces and full-width spaces (U+3000) at either end.
-std::wstring TrimBlanks(const std::wstring& text);
+std::wstring TrimSpaces(const std::wstring& text);
 
 }  // namespace qf

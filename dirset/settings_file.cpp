@@ -26,7 +26,7 @@ std::vector<SettingsRow> ListRows(const DirectoryListView& list)
 void AppendRows(DirectoryListView list, const std::vector<SettingsRow>& rows)
 {
     for (const SettingsRow& source : rows) {
-        if (list.RowCount() >= MaxDirectoryRows)
+        if (list.RowCount() >= kMaxDirectoryRows)
             return;
         const int row = list.AppendRow();
         if (row < 0)
@@ -55,7 +55,7 @@ void LoadSettings()
     SetSyncRunning(false);
     const IniDocument doc = CurrentProfileReader().Open(SettingsFilePath());
     // A file with more sections than the list can hold gives its first rows only.
-    const std::vector<SettingsRow> rows = RowsFromDocument(doc, MaxDirectoryRows);
+    const std::vector<SettingsRow> rows = RowsFromDocument(doc, kMaxDirectoryRows);
     if (rows.empty())
         return;
     RunOnUiThread([&rows] { AppendRows(DirectoryList(), rows); });

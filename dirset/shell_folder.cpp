@@ -36,7 +36,7 @@ std::wstring PickFolder(const PickFolderOptions& options)
     std::vector<wchar_t> path(kPathCapacity, L'\0');
     if (!SHGetPathFromIDListEx(chosen.get(), path.data(), kPathCapacity, GPFIDL_DEFAULT))
         return std::wstring();
-    return TrimBlanks(path.data());
+    return TrimSpaces(path.data());
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM /*parameter*/, LPARAM data)

@@ -39,7 +39,7 @@ TEST(ListRules, AddSourceNeedsTargetAndRoom)
     };
     for (int rows = 0; rows < 8; ++rows)
         EXPECT_EQ(DecideAddSource(rows), expected[rows]) << "rows " << rows;
-    EXPECT_EQ(MaxDirectoryRows, 6);
+    EXPECT_EQ(kMaxDirectoryRows, 6);
 }
 
 TEST(ListRules, DeleteKeepsTargetWhileSourcesExist)
@@ -102,7 +102,7 @@ TEST(ListRules, TrimBlanksRemovesAsciiAndFullWidthSpacesAtTheEnds)
         {L"\tC:\\data\t", L"\tC:\\data\t"},                                 // only spaces are blanks
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TrimBlanks(c.in), c.out);
+        EXPECT_EQ(TrimSpaces(c.in), c.out);
 }
 
 }  // namespace

@@ -145,7 +145,7 @@ TEST_F(SettingsGlue, LoadNeverFillsTheListBeyondItsLimit)
         DirectoryTestWindow window;
         RunLoader();
         const std::vector<Row> rows = window.Rows();
-        ASSERT_EQ(rows.size(), static_cast<size_t>(MaxDirectoryRows));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(kMaxDirectoryRows));
         EXPECT_EQ(rows[0][0], L"1");
         EXPECT_EQ(rows[5][0], L"6");
     }
@@ -154,7 +154,7 @@ TEST_F(SettingsGlue, LoadNeverFillsTheListBeyondItsLimit)
     window.SetRows({{L"1", L"目标目录", L"C:\\", L""}, {L"2", L"源目录", L"D:\\", L""}});
     RunLoader();
     const std::vector<Row> rows = window.Rows();
-    ASSERT_EQ(rows.size(), static_cast<size_t>(MaxDirectoryRows));
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kMaxDirectoryRows));
     EXPECT_EQ(rows[1][2], L"D:\\");
     EXPECT_EQ(rows[2][0], L"1");
     EXPECT_EQ(rows[5][0], L"4");
