@@ -101,12 +101,6 @@ HWND CreateControl(HWND window, const ControlPlace& place, const RECT& at)
 
 }  // namespace
 
-const ControlPlace* MainWindowControls(int* count)
-{
-    *count = static_cast<int>(sizeof(kControls) / sizeof(kControls[0]));
-    return kControls;
-}
-
 int DirectoryColumnWidth(int column, UINT dpi, int headerTextWidth)
 {
     const int given = ScaleForDpi(kColumnWidths[column], dpi);

@@ -24,9 +24,6 @@ struct ControlPlace {
     DWORD style;                   // besides WS_CHILD | WS_VISIBLE
 };
 
-// The controls from front to back, which is also the tab order.
-const ControlPlace* MainWindowControls(int* count);
-
 // Outer rectangle of a window of the given 96-DPI size, centred on the primary screen.
 RECT CentredOnPrimaryScreen(int width, int height, UINT dpi);
 

@@ -19,6 +19,6 @@ set_source_files_properties(${QF_PROGRAM_RC} PROPERTIES OBJECT_DEPENDS
 qf_add_test(main_window_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/ui/main_window_test.cpp ${CMAKE_SOURCE_DIR}/tests/ui/intro_window_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/ui/interval_label_test.cpp
-  LIBS qf_ui
+  LIBS qf_ui qf_test_support
   RESOURCES ${QF_PROGRAM_RC}
   TIMEOUT 120)

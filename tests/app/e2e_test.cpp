@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/main_window_places.h"
 #include "tests/support/scratch_tree.h"
 #include "tests/support/window_driver.h"
 #include "ui/dialog_ids.h"
@@ -356,24 +357,12 @@ TEST(EndToEnd, WindowLayoutAndOneIntroWindow)
     EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
     EXPECT_FALSE(GetWindowLongW(app.Main(), GWL_STYLE) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
 
-    struct Place {
-        int id;
-        int left, top, width, height;
-    };
-    const Place places[] = {
-        {IDC_AUTOSTART_CHECK, 8, 232, 80, 24}, {IDC_SAVE_BUTTON, 256, 232, 120, 24},
-        {IDC_INTERVAL_EDIT, 59, 57, 36, 22},   {IDC_DIRECTORY_LIST, 8, 88, 368, 136},
-        {IDC_LOG_EDIT, 126, 5, 250, 83},       {IDC_START_BUTTON, 9, 10, 112, 34},
-        {IDC_INTERVAL_LABEL, 2, 51, 114, 32},
-    };
-    for (const Place& p : places) {
-        HWND control = app.Item(p.id);
-        ASSERT_NE(control, nullptr) << p.id;
+    for (const ExpectedControl& e : kMainWindowControls) {
+        HWND control = app.Item(e.id);
+        ASSERT_NE(control, nullptr) << e.id;
         const RECT at = ClientRectOf(control);
-        EXPECT_EQ(at.left, Scaled(p.left, dpi)) << p.id;
-        EXPECT_EQ(at.top, Scaled(p.top, dpi)) << p.id;
-        EXPECT_EQ(at.right - at.left, Scaled(p.width, dpi)) << p.id;
-        EXPECT_EQ(at.bottom - at.top, Scaled(p.height, dpi)) << p.id;
+        const RECT expected = ScaledPlace(e.at96, dpi);
+        EXPECT_TRUE(EqualRect(&at, &expected)) << e.id;
     }
 
     // "程序介绍" twice leaves one introduction window; Esc closes it and only it.

@@ -11,6 +11,8 @@
 #include "dirset/settings_file.h"
 #include "dirset/settings_reader.h"
 #include "sync/sync_state.h"
+#include "tests/support/main_window_places.h"
+#include "tests/support/window_driver.h"
 #include "ui/dpi.h"
 #include "ui/intro_window.h"
 #include "ui/list_cell_tip.h"
@@ -25,6 +27,13 @@ namespace test {
 int DarkPixels(HWND label, int from, int to);  // tests/ui/interval_label_test.cpp
 }  // namespace test
 namespace {
+
+using test::ClassOf;
+using test::ClientRectOf;
+using test::ExpectedControl;
+using test::kMainWindowControls;
+using test::ScaledPlace;
+using test::WindowText;
 
 int gDestroyed = 0;
 
@@ -57,20 +66,6 @@ bool Pump(DWORD milliseconds)
     return quit;
 }
 
-std::wstring TextOf(HWND window)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
 BOOL CALLBACK CountIntroWindow(HWND window, LPARAM count)
 {
     wchar_t caption[32] = {};
@@ -78,14 +73,6 @@ BOOL CALLBACK CountIntroWindow(HWND window, LPARAM count)
     if (IsWindowVisible(window) && std::wstring(caption) == L"程序介绍")
         ++*reinterpret_cast<int*>(count);
     return TRUE;
-}
-
-RECT ClientRectOf(HWND control)
-{
-    RECT at;
-    GetWindowRect(control, &at);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&at), 2);
-    return at;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -136,7 +123,7 @@ protected:
 
 TEST_F(MainWindowTest, FrameIsFixedCentredAndOwnedByNobody)
 {
-    EXPECT_EQ(TextOf(window_), L"987Quenfold");
+    EXPECT_EQ(WindowText(window_), L"987Quenfold");
     const LONG style = GetWindowLongW(window_, GWL_STYLE);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
     EXPECT_TRUE(style & WS_SYSMENU);
@@ -172,34 +159,17 @@ TEST_F(MainWindowTest, FrameIsFixedCentredAndOwnedByNobody)
 
 TEST_F(MainWindowTest, ControlsStandFrontToBackAtTheirPlacesWithTheirContent)
 {
-    struct Expected {
-        int id;
-        const wchar_t* className;
-        const wchar_t* text;
-        RECT at96;
-    };
-    const Expected expected[] = {
-        {IDC_AUTOSTART_CHECK, L"Button", L"开机自启", {8, 232, 88, 256}},
-        {IDC_SAVE_BUTTON, L"Button", L"保存设置", {256, 232, 376, 256}},
-        {IDC_INTERVAL_EDIT, L"Edit", L"600", {59, 57, 95, 79}},
-        {IDC_DIRECTORY_LIST, L"SysListView32", L"", {8, 88, 376, 224}},
-        {IDC_LOG_EDIT, L"Edit", L"", {126, 5, 376, 88}},
-        {IDC_START_BUTTON, L"Button", L"开  始", {9, 10, 121, 44}},
-        {IDC_INTERVAL_LABEL, L"Static", L"同步间隔：      秒", {2, 51, 116, 83}},
-    };
     const HFONT guiFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     HWND child = GetWindow(window_, GW_CHILD);
-    for (const Expected& e : expected) {
+    for (const ExpectedControl& e : kMainWindowControls) {
         ASSERT_NE(child, nullptr) << "missing control " << e.id;
         EXPECT_EQ(GetDlgCtrlID(child), e.id);
         EXPECT_EQ(ClassOf(child), e.className) << e.id;
-        EXPECT_EQ(TextOf(child), e.text) << e.id;
+        EXPECT_EQ(WindowText(child), e.text) << e.id;
         EXPECT_TRUE(IsWindowVisible(child)) << e.id;
         const RECT at = ClientRectOf(child);
-        EXPECT_EQ(at.left, ScaleForDpi(e.at96.left, Dpi())) << e.id;
-        EXPECT_EQ(at.top, ScaleForDpi(e.at96.top, Dpi())) << e.id;
-        EXPECT_EQ(at.right - at.left, ScaleForDpi(e.at96.right - e.at96.left, Dpi())) << e.id;
-        EXPECT_EQ(at.bottom - at.top, ScaleForDpi(e.at96.bottom - e.at96.top, Dpi())) << e.id;
+        const RECT place = ScaledPlace(e.at96, Dpi());
+        EXPECT_TRUE(EqualRect(&at, &place)) << e.id;
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), guiFont) << e.id;
         child = GetWindow(child, GW_HWNDNEXT);
     }
@@ -234,15 +204,13 @@ void ExpectHeaderInside(HWND list, int column, UINT dpi)
 // What a window created at `dpi` has: the table's places, that DPI's font, scaled columns.
 void ExpectLaidOutFor(HWND window, UINT dpi)
 {
-    int count = 0;
-    const ControlPlace* places = MainWindowControls(&count);
-    for (int i = 0; i < count; ++i) {
-        HWND control = GetDlgItem(window, places[i].id);
+    for (const ExpectedControl& e : kMainWindowControls) {
+        HWND control = GetDlgItem(window, e.id);
         const RECT at = ClientRectOf(control);
-        const RECT expected = ControlRect(places[i], dpi);
-        EXPECT_TRUE(EqualRect(&at, &expected)) << places[i].id << " at " << dpi;
+        const RECT expected = ScaledPlace(e.at96, dpi);
+        EXPECT_TRUE(EqualRect(&at, &expected)) << e.id << " at " << dpi;
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), GuiFontForDpi(dpi))
-            << places[i].id << " at " << dpi;
+            << e.id << " at " << dpi;
     }
     HWND list = GetDlgItem(window, IDC_DIRECTORY_LIST);
     HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
@@ -406,8 +374,8 @@ TEST_F(MainWindowTest, EnterDoesNothing)
         EXPECT_TRUE(IsWindow(window_)) << id;
         EXPECT_EQ(GetFocus(), Item(id)) << id;
     }
-    EXPECT_EQ(TextOf(Item(IDC_START_BUTTON)), L"开  始");
-    EXPECT_EQ(TextOf(Item(IDC_LOG_EDIT)), L"");
+    EXPECT_EQ(WindowText(Item(IDC_START_BUTTON)), L"开  始");
+    EXPECT_EQ(WindowText(Item(IDC_LOG_EDIT)), L"");
 }
 
 TEST_F(MainWindowTest, ColoursOfTheEditBoxesAndTheTransparentLabel)
@@ -453,14 +421,14 @@ TEST_F(MainWindowTest, ButtonsAndListAreWiredToTheirOperations)
     // An empty list refuses switching on; the refusal proves the click reached ToggleSync.
     PostMessageW(Item(IDC_START_BUTTON), BM_CLICK, 0, 0);
     Pump(100);
-    EXPECT_EQ(TextOf(Item(IDC_LOG_EDIT)), L"提示: 请先添加目标目录\r\n");
+    EXPECT_EQ(WindowText(Item(IDC_LOG_EDIT)), L"提示: 请先添加目标目录\r\n");
     EXPECT_FALSE(IsSyncRunning());
 
     SetWindowTextW(Item(IDC_LOG_EDIT), L"");
     SetSyncRunning(true);
     NMHDR notice{Item(IDC_DIRECTORY_LIST), IDC_DIRECTORY_LIST, static_cast<UINT>(NM_RCLICK)};
     SendMessageW(window_, WM_NOTIFY, IDC_DIRECTORY_LIST, reinterpret_cast<LPARAM>(&notice));
-    EXPECT_EQ(TextOf(Item(IDC_LOG_EDIT)), L"提示: 先关闭同步后,再进行操作\r\n");
+    EXPECT_EQ(WindowText(Item(IDC_LOG_EDIT)), L"提示: 先关闭同步后,再进行操作\r\n");
 
     // Closing while synchronisation is on asks nothing and logs nothing.
     SendMessageW(window_, WM_CLOSE, 0, 0);
