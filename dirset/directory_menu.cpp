@@ -1,6 +1,7 @@
-#include "dirset/directory_ops.h"
+#include "dirset/directory_menu.h"
 
 #include "dirset/directory_list.h"
+#include "dirset/directory_ops.h"
 #include "dirset/list_rules.h"
 #include "dirset/shell_folder.h"
 #include "sync/sync_state.h"

@@ -2,7 +2,8 @@
 add_library(qf_dirlist STATIC
   list_rules.cpp list_rules.h
   directory_list.cpp directory_list.h
-  directory_ops.cpp directory_menu.cpp directory_ops.h
+  directory_ops.cpp directory_ops.h
+  directory_menu.cpp directory_menu.h
   shell_folder.cpp shell_folder.h)
 target_link_libraries(qf_dirlist PUBLIC qf_log_dialogs qf_sync_state qf_ui_thread qf_win
   comctl32 gdi32 shell32 ole32 shlwapi)

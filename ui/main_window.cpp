@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "dirset/directory_ops.h"
+#include "dirset/directory_menu.h"
 #include "dirset/settings_file.h"
 #include "sync/scheduler.h"
 #include "sync/sync_state.h"

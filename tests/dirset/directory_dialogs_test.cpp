@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "dirset/directory_list.h"
+#include "dirset/directory_menu.h"
 #include "dirset/directory_ops.h"
 #include "sync/sync_state.h"
 #include "tests/dirset/directory_test_window.h"

@@ -1,3 +1,4 @@
+#include "dirset/directory_menu.h"
 #include "dirset/directory_ops.h"
 
 #include <gtest/gtest.h>
