@@ -50,7 +50,7 @@ int StartUp()
         InitialiseFramework();
         CreateProfileReader();
         SetMainWindowDestroyHandler(EndFromMainWindow);
-        LoadMainWindow(GetModuleHandleW(nullptr));
+        CreateMainWindow(GetModuleHandleW(nullptr));
         RunMessageLoop();
     } catch (...) {
         // Start-up has no error path of its own: the program simply ends.

@@ -235,7 +235,7 @@ void MoveFocus(HWND window, bool backwards)
 
 }  // namespace
 
-HWND LoadMainWindow(HINSTANCE instance)
+HWND CreateMainWindow(HINSTANCE instance)
 {
     if (!RegisterProgramWindowClass(instance, kMainWindowClass, MainWindowProc))
         return nullptr;

@@ -5,7 +5,7 @@ namespace qf {
 
 // Creates the main window "987Quenfold" with its controls and menu, runs its creation
 // handler, then shows it. Null when it cannot be created.
-HWND LoadMainWindow(HINSTANCE instance);
+HWND CreateMainWindow(HINSTANCE instance);
 
 // The main window while it exists, else null.
 HWND MainWindow();

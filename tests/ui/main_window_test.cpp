@@ -90,7 +90,7 @@ protected:
     {
         SetSyncRunning(false);
         gDestroyed = 0;
-        window_ = LoadMainWindow(GetModuleHandleW(nullptr));
+        window_ = CreateMainWindow(GetModuleHandleW(nullptr));
         ASSERT_NE(window_, nullptr);
         SetForegroundWindow(window_);
         Pump(50);
@@ -355,7 +355,7 @@ TEST_F(MainWindowTest, EscapeClosesTheWindowFromEveryControl)
 {
     for (int id : {IDC_INTERVAL_EDIT, IDC_DIRECTORY_LIST, IDC_LOG_EDIT, IDC_START_BUTTON}) {
         if (!IsWindow(window_)) {
-            window_ = LoadMainWindow(GetModuleHandleW(nullptr));
+            window_ = CreateMainWindow(GetModuleHandleW(nullptr));
             SetForegroundWindow(window_);
             Pump(50);
         }
