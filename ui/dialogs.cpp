@@ -5,6 +5,7 @@
 
 #include "ui/dialog_ids.h"
 #include "ui/dpi.h"
+#include "win/window_text.h"
 
 namespace qf {
 namespace {
@@ -115,13 +116,6 @@ INT_PTR OnDpiChanged(HWND dialog, AskTextDialog& state, UINT dpi, const RECT& su
     return TRUE;
 }
 
-std::wstring ControlText(HWND control)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
-
 INT_PTR OnInitDialog(HWND dialog, AskTextDialog& state)
 {
     if (state.title)
@@ -144,7 +138,7 @@ INT_PTR OnCommand(HWND dialog, AskTextDialog& state, WORD id)
     if (id != IDOK && id != IDCANCEL)
         return FALSE;
     if (id == IDOK)
-        state.answer = ControlText(GetDlgItem(dialog, IDC_ASK_TEXT_EDIT));
+        state.answer = WindowText(GetDlgItem(dialog, IDC_ASK_TEXT_EDIT));
     state.others.Restore();
     EndDialog(dialog, id);
     return TRUE;

@@ -3,18 +3,12 @@
 #include <commctrl.h>
 
 #include "ui/dpi.h"
+#include "win/window_text.h"
 
 namespace qf {
 namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
-
-std::wstring WindowText(HWND window)
-{
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 int TextWidth(HDC dc, const std::wstring& text)
 {
