@@ -5,7 +5,7 @@
 #include "sync/pair_digest.h"
 #include "sync/pass_decision.h"
 #include "sync/safe_copy.h"
-#include "sync/scheduler.h"
+#include "sync/pump_messages.h"
 
 #include <algorithm>
 #include <memory>

@@ -8,7 +8,7 @@ add_library(qf_engine STATIC
   md5_hasher.cpp md5_hasher.h
   pair_digest.cpp pair_digest.h
   pass_decision.cpp pass_decision.h
-  pump_messages.cpp scheduler.h
+  pump_messages.cpp pump_messages.h
   safe_copy.cpp safe_copy.h
   thread_mode.cpp thread_mode.h)
 target_link_libraries(qf_engine PUBLIC qf_win bcrypt user32)

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "sync/scheduler.h"
+#include "sync/pump_messages.h"
 #include "win/unique_handle.h"
 
 namespace qf {

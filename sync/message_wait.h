@@ -1,8 +1,13 @@
 #pragma once
-// The waits behind MessageWait, apart so that each can be exercised on its own.
+// Waiting on a thread that owns windows: the time passes while its messages are served.
 #include <windows.h>
 
 namespace qf {
+
+// Waits `milliseconds` while servicing the calling thread's message queue; always true.
+bool MessageWait(long long milliseconds);
+
+// The waits behind MessageWait, apart so that each can be exercised on its own.
 
 // The relative due time of a waitable timer for `milliseconds`, in 100-ns units (negative).
 long long TimerDueTime(long long milliseconds);

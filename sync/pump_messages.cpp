@@ -1,4 +1,4 @@
-#include "sync/scheduler.h"
+#include "sync/pump_messages.h"
 
 namespace qf {
 

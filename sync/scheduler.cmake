@@ -3,7 +3,7 @@ add_library(qf_scheduler STATIC
   interval.cpp interval.h
   message_wait.cpp message_wait.h
   scheduler.cpp scheduler.h
-  start_thread.cpp
+  start_thread.cpp start_thread.h
   sync_worker.cpp sync_worker.h)
 target_link_libraries(qf_scheduler PUBLIC qf_sync_state qf_engine qf_win)
 

@@ -21,13 +21,4 @@ public:
 // The click handler of 按钮_开始. `host` must outlive every worker it starts.
 void ToggleSync(SyncHost& host);
 
-// Starts `routine` on a new detached thread; nothing waits for it.
-void StartThread(LPTHREAD_START_ROUTINE routine, void* parameter = nullptr);
-
-// Waits `milliseconds` while servicing the calling thread's message queue; always true.
-bool MessageWait(long long milliseconds);
-
-// Dispatches the calling thread's queued messages until the queue is empty or holds WM_QUIT.
-void PumpMessages();
-
 }  // namespace qf

@@ -1,9 +1,8 @@
-#include "sync/scheduler.h"
-#include "sync/sync_worker.h"
+#include "sync/start_thread.h"
 
 namespace qf {
 
-bool StartDetachedThread(LPTHREAD_START_ROUTINE routine, void* parameter)
+bool StartThread(LPTHREAD_START_ROUTINE routine, void* parameter)
 {
     // Nobody waits for or refers to the thread, so its handle is of no use.
     HANDLE thread = CreateThread(nullptr, 0, routine, parameter, 0, nullptr);
@@ -11,11 +10,6 @@ bool StartDetachedThread(LPTHREAD_START_ROUTINE routine, void* parameter)
         return false;
     CloseHandle(thread);
     return true;
-}
-
-void StartThread(LPTHREAD_START_ROUTINE routine, void* parameter)
-{
-    StartDetachedThread(routine, parameter);
 }
 
 }  // namespace qf

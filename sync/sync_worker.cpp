@@ -7,6 +7,8 @@
 
 #include "sync/directory_pass.h"
 #include "sync/interval.h"
+#include "sync/message_wait.h"
+#include "sync/start_thread.h"
 #include "sync/sync_state.h"
 
 namespace qf {
@@ -137,7 +139,7 @@ void StartSyncWorker(SyncHost& host, unsigned long long switchOn)
 {
     auto start = std::make_unique<WorkerStart>(WorkerStart{&host, switchOn});
     // A thread that cannot be made goes unnoticed, as the switch-on has been logged already.
-    if (StartDetachedThread(SyncWorker, start.get()))
+    if (StartThread(SyncWorker, start.get()))
         start.release();
 }
 

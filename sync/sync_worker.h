@@ -19,7 +19,4 @@ void StartSyncWorker(SyncHost& host, unsigned long long switchOn);
 // it is needed; what failed in all of them together.
 PassFailures SyncPass(SyncHost& host);
 
-// StartThread, telling whether the thread was made (so that its parameter can be freed).
-bool StartDetachedThread(LPTHREAD_START_ROUTINE routine, void* parameter);
-
 }  // namespace qf

@@ -9,6 +9,7 @@
 #include "dirset/directory_menu.h"
 #include "dirset/settings_file.h"
 #include "sync/scheduler.h"
+#include "sync/start_thread.h"
 #include "sync/sync_state.h"
 #include "ui/interval_label.h"
 #include "ui/intro_window.h"

@@ -1,7 +1,7 @@
 // MessageWait and PumpMessages on the test's own thread: how long, at what processor cost,
 // and what happens to the messages that arrive meanwhile.
 #include "sync/message_wait.h"
-#include "sync/scheduler.h"
+#include "sync/pump_messages.h"
 
 #include <gtest/gtest.h>
 

@@ -21,6 +21,7 @@
 #include "dirset/directory_list.h"
 #include "soak_tree.h"
 #include "sync/scheduler.h"
+#include "sync/start_thread.h"
 #include "sync/sync_state.h"
 #include "ui/log_panel.h"
 #include "ui/sync_host.h"
