@@ -62,10 +62,10 @@ void TimeoutMessageWait(ULONGLONG endTick)
     }
 }
 
-bool MessageWait(long long milliseconds)
+void MessageWait(long long milliseconds)
 {
     if (milliseconds <= 0)
-        return true;
+        return;
     const ULONGLONG start = GetTickCount64();
     for (long long left = milliseconds; left > 0; left -= kLongestTimerMs) {
         if (!TimerMessageWait(std::min(left, kLongestTimerMs))) {
@@ -73,7 +73,6 @@ bool MessageWait(long long milliseconds)
             break;
         }
     }
-    return true;
 }
 
 }  // namespace qf

@@ -4,8 +4,9 @@
 
 namespace qf {
 
-// Waits `milliseconds` while servicing the calling thread's message queue; always true.
-bool MessageWait(long long milliseconds);
+// Waits `milliseconds` (none when zero or less) while servicing the calling thread's message
+// queue.
+void MessageWait(long long milliseconds);
 
 // The waits behind MessageWait, apart so that each can be exercised on its own.
 

@@ -85,7 +85,7 @@ TEST(MessageWait, WaitsTheTimeOnTheTimerWithoutProcessorTimeAndServesMessages)
     });
     const double cpuBefore = ThreadCpuSeconds();
     const double start = Seconds();
-    EXPECT_TRUE(qf::MessageWait(2000));
+    qf::MessageWait(2000);
     const double elapsed = Seconds() - start;
     const double cpu = ThreadCpuSeconds() - cpuBefore;
     poster.join();
@@ -100,9 +100,9 @@ TEST(MessageWait, WaitsTheTimeOnTheTimerWithoutProcessorTimeAndServesMessages)
 TEST(MessageWait, ZeroOrLessReturnsAtOnce)
 {
     const double start = Seconds();
-    EXPECT_TRUE(qf::MessageWait(0));
-    EXPECT_TRUE(qf::MessageWait(-5000));
-    EXPECT_TRUE(qf::MessageWait(std::numeric_limits<long long>::min()));
+    qf::MessageWait(0);
+    qf::MessageWait(-5000);
+    qf::MessageWait(std::numeric_limits<long long>::min());
     EXPECT_LT(Seconds() - start, 0.2);
 }
 
@@ -125,7 +125,8 @@ TEST(MessageWait, AQuitLeftInTheQueueNeitherShortensTheWaitNorMakesItSpin)
 
 DWORD WINAPI WaitPastThirtyTwoBits(void*)
 {
-    return qf::MessageWait(4294968000LL) ? 0 : 1;
+    qf::MessageWait(4294968000LL);
+    return 0;
 }
 
 TEST(MessageWait, WaitsPastTheThirtyTwoBitRange)
