@@ -6,6 +6,7 @@
 #include "dirset/shell_folder.h"
 #include "sync/sync_state.h"
 #include "ui/log_panel.h"
+#include "win/log_labels.h"
 #include "win/unique_handle.h"
 
 namespace qf {
@@ -53,7 +54,7 @@ void ShowDirectoryMenu(HWND owner)
     const DirectoryListView list = DirectoryList();
     const DirectoryMenu choice = ChooseDirectoryMenu(IsSyncRunning(), list.RowCount(), list.Selection());
     if (choice == DirectoryMenu::kNone) {
-        AppendLog(L"提示", L"先关闭同步后,再进行操作");
+        AppendLog(kNotice, L"先关闭同步后,再进行操作");
         return;
     }
     MenuHandle menu = MenuFor(choice);

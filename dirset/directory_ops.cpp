@@ -9,11 +9,11 @@
 #include "sync/sync_state.h"
 #include "ui/dialogs.h"
 #include "ui/log_panel.h"
+#include "win/log_labels.h"
 
 namespace qf {
 namespace {
 
-constexpr wchar_t kNotice[] = L"提示";
 constexpr wchar_t kRemarkPrompt[] = L"请输入备注信息,留空可不填写!!\r\n点击取消可退出";
 constexpr wchar_t kSourceRemarkPrompt[] = L"请输入备注信息,留空可不填写!\r\n点击取消可退出";
 constexpr wchar_t kSyncRunningNotice[] = L"先关闭同步后,再进行操作";

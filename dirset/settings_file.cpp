@@ -7,6 +7,7 @@
 #include "sync/sync_state.h"
 #include "ui/log_panel.h"
 #include "ui/ui_thread.h"
+#include "win/log_labels.h"
 
 namespace qf {
 namespace {
@@ -47,7 +48,7 @@ bool SaveSettings()
 
 void OnSaveSettingsClicked()
 {
-    AppendLog(L"提示", SaveSettings() ? L"保存设置完成" : L"保存设置失败");
+    AppendLog(kNotice, SaveSettings() ? L"保存设置完成" : L"保存设置失败");
 }
 
 void LoadSettings()

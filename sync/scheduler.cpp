@@ -2,11 +2,10 @@
 
 #include "sync/sync_state.h"
 #include "sync/sync_worker.h"
+#include "win/log_labels.h"
 
 namespace qf {
 namespace {
-
-const wchar_t kNotice[] = L"提示";
 
 void SwitchOff(SyncHost& host)
 {

@@ -10,11 +10,10 @@
 #include "sync/message_wait.h"
 #include "sync/start_thread.h"
 #include "sync/sync_state.h"
+#include "win/log_labels.h"
 
 namespace qf {
 namespace {
-
-const wchar_t kNotice[] = L"提示";
 
 std::atomic<unsigned long long> gSwitchOn{0};
 
