@@ -5,20 +5,6 @@
 
 namespace qf {
 
-std::wstring HashToHex(const std::vector<unsigned char>& data, unsigned algorithmId, unsigned digestLength)
-{
-    Hasher hasher(algorithmId);
-    if (!hasher.Restart())
-        return {};
-    hasher.Update(data.data(), data.size());
-    std::vector<unsigned char> digest;
-    // As with CryptGetHashParam: a room too small for the digest fails, a larger one takes
-    // the digest's own length.
-    if (!hasher.Finish(digest) || digest.size() > digestLength)
-        return {};
-    return HexText(digest.data(), digest.size(), true);
-}
-
 std::wstring FinishFileDigest(Hasher& hasher, bool contentFailed)
 {
     if (contentFailed && !hasher.Restart())

@@ -1,6 +1,6 @@
 #pragma once
 // A running hash over bytes fed in pieces, through the platform's CNG (BCrypt) provider.
-// Algorithms are named by their CryptoAPI ids (CALG_MD5 = 0x8003), as HashToHex takes them:
+// Algorithms are named by their CryptoAPI ids (CALG_MD5 = 0x8003):
 //
 //   Hasher hasher(kAlgorithmMd5);
 //   while (...) hasher.Update(block, length);
