@@ -102,15 +102,6 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK IntroWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return HandleMessage(window, message, wParam, lParam);
-    } catch (...) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-}
-
 void BringToFront(HWND window)
 {
     if (IsIconic(window)) {
@@ -182,7 +173,7 @@ void ShowIntroWindow()
         return;
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    if (!RegisterProgramWindowClass(instance, kIntroClass, IntroWindowProc))
+    if (!RegisterProgramWindowClass(instance, kIntroClass, GuardedWindowProc<HandleMessage>))
         return;
     const SIZE outer = IntroLayoutForDpi(SystemDpi()).outer;
     const RECT at = CentredOnPrimaryScreen(outer.cx, outer.cy, kBaseDpi);  // sizes already in pixels

@@ -219,15 +219,6 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    try {
-        return HandleMessage(window, message, wParam, lParam);
-    } catch (...) {
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-}
-
 void MoveFocus(HWND window, bool backwards)
 {
     HWND focus = GetFocus();
@@ -238,7 +229,7 @@ void MoveFocus(HWND window, bool backwards)
 
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    if (!RegisterProgramWindowClass(instance, kMainWindowClass, MainWindowProc))
+    if (!RegisterProgramWindowClass(instance, kMainWindowClass, GuardedWindowProc<HandleMessage>))
         return nullptr;
     const RECT at = CentredOnPrimaryScreen(kMainWindowWidth, kMainWindowHeight, SystemDpi());
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_MAIN_MENU));
