@@ -21,7 +21,7 @@ qf_add_test(settings_platform_test
 
 qf_add_test(settings_file_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/settings_file_test.cpp
-  LIBS qf_settings_core
+  LIBS qf_settings_core qf_test_support
   TIMEOUT 120
   LABELS pure)
 if(TARGET settings_file_test AND CMAKE_CROSSCOMPILING)

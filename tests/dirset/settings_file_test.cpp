@@ -12,6 +12,7 @@
 #include "dirset/settings_layout.h"
 #include "dirset/settings_path.h"
 #include "dirset/settings_reader.h"
+#include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
 
 namespace qf {
@@ -44,23 +45,8 @@ class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        directory_ = std::wstring(temp) + L"qf-设置-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(directory_.c_str(), nullptr);
+        directory_ = tree_.Directory(L"设置");
         path_ = directory_ + L"\\配置.ini";
-    }
-    void TearDown() override { RemoveTree(directory_); }
-
-    static void RemoveTree(const std::wstring& directory)
-    {
-        for (const std::wstring& name : FilesIn(directory)) {
-            const std::wstring full = directory + L"\\" + name;
-            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileW(full.c_str()))
-                RemoveTree(full);
-        }
-        RemoveDirectoryW(directory.c_str());
     }
 
     std::string Bytes() const
@@ -75,6 +61,7 @@ protected:
         return RowsFromDocument(ProfileReader().Open(path_), maxRows);
     }
 
+    test::ScratchTree tree_;
     std::wstring directory_;
     std::wstring path_;
 };
