@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/window_driver.h"
 #include "ui/dpi.h"
 #include "ui/intro_window.h"
 #include "ui/main_window_layout.h"
@@ -96,9 +97,7 @@ TEST_F(IntroWindowTest, FrameLabelAndPlace)
     ShowIntroWindow();
     HWND intro = IntroWindow();
     ASSERT_NE(intro, nullptr);
-    wchar_t caption[32] = {};
-    GetWindowTextW(intro, caption, 32);
-    EXPECT_STREQ(caption, L"程序介绍");
+    EXPECT_EQ(test::WindowText(intro), L"程序介绍");
     EXPECT_EQ(GetWindow(intro, GW_OWNER), nullptr);
     EXPECT_EQ(GetMenu(intro), nullptr);
     const LONG style = GetWindowLongW(intro, GWL_STYLE);
@@ -132,9 +131,7 @@ TEST_F(IntroWindowTest, FrameLabelAndPlace)
     EXPECT_TRUE(labelStyle & SS_NOPREFIX);
     EXPECT_FALSE(labelStyle & WS_TABSTOP);
     EXPECT_EQ(labelStyle & SS_TYPEMASK, SS_LEFT);  // wraps long lines
-    std::wstring text(4096, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(label, &text[0], 4096)));
-    EXPECT_EQ(text, IntroText());
+    EXPECT_EQ(test::WindowText(label), IntroText());
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
     EXPECT_LE(needed, at.bottom - at.top) << "every line shows";
 }
