@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/main_window_places.h"
 #include "tests/support/scratch_tree.h"
 #include "tests/support/window_driver.h"
@@ -74,34 +75,18 @@ class App {
 public:
     explicit App(const Sandbox& sandbox)
     {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        std::wstring commandLine = L"\"" + sandbox.Exe() + L"\"";
         // Started from the sandbox root, not the program's folder: the settings file must
         // follow the program, not the working directory.
-        const std::wstring workDir = sandbox.Path(L"");
-        if (!CreateProcessW(sandbox.Exe().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            workDir.c_str(), &startup, &process_))
+        if (!process_.Start(sandbox.Exe(), L"", sandbox.Path(L"")))
             return;
-        WaitForInputIdle(process_.hProcess, kShortWait);
-        main_ = WaitForProcessWindow(process_.dwProcessId, nullptr, kCaption, kShortWait);
+        WaitForInputIdle(Process(), kShortWait);
+        main_ = WaitForProcessWindow(Pid(), nullptr, kCaption, kShortWait);
     }
-    ~App()
-    {
-        if (process_.hProcess) {
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process_.hProcess, 99);
-            CloseHandle(process_.hProcess);
-            CloseHandle(process_.hThread);
-        }
-    }
-    App(const App&) = delete;
-    App& operator=(const App&) = delete;
 
     HWND Main() const { return main_; }
     HWND Item(int id) const { return GetDlgItem(main_, id); }
-    HANDLE Process() const { return process_.hProcess; }
-    DWORD Pid() const { return process_.dwProcessId; }
+    HANDLE Process() const { return process_.Handle(); }
+    DWORD Pid() const { return GetProcessId(Process()); }
     std::wstring Log() const { return WindowText(Item(IDC_LOG_EDIT)); }
     int Rows() const { return ListRowCount(Item(IDC_DIRECTORY_LIST)); }
     std::wstring Cell(int row, int column) const
@@ -110,13 +95,9 @@ public:
     }
 
     // The exit code once the process has ended, or -1 if it does not end in time.
-    long ExitCode(DWORD milliseconds = kShortWait) const
+    long ExitCode(DWORD milliseconds = kShortWait)
     {
-        if (WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<long>(code);
+        return process_.Wait(milliseconds) ? static_cast<long>(process_.ExitCode()) : -1;
     }
 
     bool LogHas(const std::wstring& line, DWORD milliseconds = kShortWait) const
@@ -193,7 +174,7 @@ public:
     }
 
 private:
-    PROCESS_INFORMATION process_{};
+    ChildProcess process_;
     HWND main_ = nullptr;
 };
 

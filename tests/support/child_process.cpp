@@ -29,7 +29,8 @@ std::wstring UnixPath(const std::wstring& path)
     return text;
 }
 
-bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments)
+bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments,
+                         const std::wstring& workingDirectory)
 {
     Kill();
     std::wstring command = program.empty() ? arguments : L"\"" + program + L"\" " + arguments;
@@ -37,7 +38,7 @@ bool ChildProcess::Start(const std::wstring& program, const std::wstring& argume
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
+                        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);

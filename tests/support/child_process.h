@@ -22,7 +22,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // With an empty `program`, `arguments` is the whole command line.
-    bool Start(const std::wstring& program, const std::wstring& arguments);
+    bool Start(const std::wstring& program, const std::wstring& arguments,
+               const std::wstring& workingDirectory = L"");
     // True when it ended by itself within `milliseconds`.
     bool Wait(DWORD milliseconds);
     void Kill();
