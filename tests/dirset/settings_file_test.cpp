@@ -12,6 +12,7 @@
 #include "dirset/settings_layout.h"
 #include "dirset/settings_path.h"
 #include "dirset/settings_reader.h"
+#include "tests/support/child_process.h"
 #include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
 
@@ -187,20 +188,14 @@ TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileAndNoTemporaryFile)
 // temporary of a save still under way nor a file of the user's that merely looks alike.
 TEST_F(SettingsFile, TheNextSaveRemovesAKilledSavesTemporary)
 {
-    auto start = [](PROCESS_INFORMATION& process) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        wchar_t command[] = L"cmd.exe /c exit 0";
-        return CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
-                              nullptr, &startup, &process) != FALSE;
-    };
-    PROCESS_INFORMATION killed{}, saving{};
-    ASSERT_TRUE(start(killed));
-    ASSERT_TRUE(start(saving));
-    TerminateProcess(killed.hProcess, 1);
-    WaitForSingleObject(killed.hProcess, INFINITE);
-    const std::wstring killedName = L"配置.ini.~" + std::to_wstring(killed.dwProcessId) + L".tmp";
-    const std::wstring savingName = L"配置.ini.~" + std::to_wstring(saving.dwProcessId) + L".tmp";
+    test::ChildProcess killed, saving;  // ended when the test ends, however it ends
+    ASSERT_TRUE(killed.Start(L"", L"cmd.exe /c exit 0", L"", CREATE_NO_WINDOW | CREATE_SUSPENDED));
+    ASSERT_TRUE(saving.Start(L"", L"cmd.exe /c exit 0", L"", CREATE_NO_WINDOW | CREATE_SUSPENDED));
+    const std::wstring killedName = L"配置.ini.~" + std::to_wstring(killed.Id()) + L".tmp";
+    const std::wstring savingName = L"配置.ini.~" + std::to_wstring(saving.Id()) + L".tmp";
+    // Ended, but its handle stays open, so that no new process takes its id meanwhile.
+    TerminateProcess(killed.Handle(), 1);
+    WaitForSingleObject(killed.Handle(), INFINITE);
     for (const std::wstring& name : {killedName, savingName, std::wstring(L"配置.ini.~备份.tmp")}) {
         FileHandle file(CreateFileW((directory_ + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
                                     nullptr));
@@ -212,11 +207,6 @@ TEST_F(SettingsFile, TheNextSaveRemovesAKilledSavesTemporary)
     std::vector<std::wstring> expected{L"配置.ini", savingName, L"配置.ini.~备份.tmp"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
-    TerminateProcess(saving.hProcess, 1);
-    for (PROCESS_INFORMATION* process : {&killed, &saving}) {
-        CloseHandle(process->hThread);
-        CloseHandle(process->hProcess);
-    }
 }
 
 TEST_F(SettingsFile, PathsBeyondMaxPath)

@@ -30,14 +30,14 @@ std::wstring UnixPath(const std::wstring& path)
 }
 
 bool ChildProcess::Start(const std::wstring& program, const std::wstring& arguments,
-                         const std::wstring& workingDirectory)
+                         const std::wstring& workingDirectory, DWORD creationFlags)
 {
     Kill();
     std::wstring command = program.empty() ? arguments : L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, FALSE, creationFlags, nullptr,
                         workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &info))
         return false;
     CloseHandle(info.hThread);

@@ -23,11 +23,12 @@ public:
 
     // With an empty `program`, `arguments` is the whole command line.
     bool Start(const std::wstring& program, const std::wstring& arguments,
-               const std::wstring& workingDirectory = L"");
+               const std::wstring& workingDirectory = L"", DWORD creationFlags = 0);
     // True when it ended by itself within `milliseconds`.
     bool Wait(DWORD milliseconds);
     void Kill();
     DWORD ExitCode() const;
+    DWORD Id() const { return process_ ? GetProcessId(process_.get()) : 0; }
     HANDLE Handle() const { return process_.get(); }
 
 private:
