@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
 """Benchmark of the directory pass against the tools a user would pick instead.
 
-    tools/bench/bench.py [--quick] [--build DIR] [--work DIR] [--runs N] [--keep] [--no-build]
+    tools/bench/bench.py [--quick] [--parts share,office,large] [--full] [--runs N] [--keep] ...
 
-Builds the helpers, makes an office-share-like tree from a seed (small files in nested folders,
-plus a few large files), then times, with the page cache warm, the pass tool under Wine against
-cp -a, rsync -rc --checksum-choice=md5 --dry-run and md5sum over both trees, and the least that
-Wine itself costs (a program that only lists, opens and reads every file). Prints one table and
-writes it to BUILD/bench-results.md.
+Builds the helpers and makes seeded trees: "share", a file share of small documents (5,000 files
+of 1-100 KB with a tail to 4 MiB, 1,000 folders up to 10 deep, English and Chinese names), and
+"office" and "large", an office-share mix of small files and a few large ones. For each it
+times, page cache warm, the first pass (folders only in the target) against Wine's own
+xcopy /E and cp -a, and the unchanged pass against the Wine floor (list, open, read, close
+every file, a thread per tree), md5sum of both trees and rsync -rc --checksum-choice=md5
+--dry-run; it counts the requests each Wine run makes to the Wine server (strace), and the
+pass's peak memory. Prints the tables and writes them to BUILD/bench-results.md.
 
 Wine programs run through the build's wine-run wrapper with the Wine server kept up, so a run
 pays only the start of one process; that start-up is measured on its own (a program that does
-nothing) and shown, and the "net" figures are the wall times less its median.
+nothing) and shown, and the "net" figures leave it out.
 """
 
 import argparse
@@ -39,6 +42,7 @@ class Run:
 
     def __init__(self, wall, cpu, server_cpu, peak_kib, output):
         self.wall = wall
+        self.net = wall  # set again by Bench.measure for Wine programs
         # What the helper programs time from inside themselves (Wine's start-up left out).
         fields = dict(part.split("=", 1) for part in output.split() if "=" in part)
         self.inner = float(fields["ms"]) / 1000 if "ms" in fields else None
@@ -57,9 +61,10 @@ class Bench:
         self.wine_run = os.path.join(self.build, "wine-run")
         self.env = dict(os.environ)
         self.env.pop("DISPLAY", None)
-        self.env.setdefault("QF_DISPLAY_NUMBER", str(options.display))
+        self.env["QF_DISPLAY_NUMBER"] = str(options.display)
         self.env["WINEDEBUG"] = "-all"
         self.rows = []
+        self.parts = [part for part in options.parts.split(",") if part]
         self.notes = []
         self.startup = 0.0
         self.server_pid = None
@@ -114,14 +119,48 @@ class Bench:
     def wine(self, *arguments):
         return [self.wine_run] + list(arguments)
 
+    def requests(self, command, prepare=None):
+        """Requests to the Wine server of one run of a Wine program: the write and writev calls
+        that strace counts over wine64 and all its threads. The same from run to run."""
+        if not shutil.which("strace"):
+            return None
+        if prepare:
+            prepare()
+        env = dict(self.env)
+        env["WINEPREFIX"] = os.path.join(self.build, "wineprefix")
+        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        env["DISPLAY"] = ":%s" % env["QF_DISPLAY_NUMBER"]
+        wine64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
+        with tempfile.NamedTemporaryFile("r") as counts:
+            subprocess.run(["strace", "-f", "-c", "-o", counts.name, wine64] + command[1:], env=env, cwd=self.build,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+            total = 0
+            for line in counts:
+                fields = line.split()
+                if len(fields) >= 5 and fields[-1] in ("write", "writev"):
+                    total += int(fields[3])
+        return total
+
+    def count(self, what, files, command, prepare=None):
+        total = self.requests(command, prepare)
+        if total is not None:
+            self.counts.append((what, files, total))
+
     def measure(self, command, prepare=None, shell=False):
-        """One warm-up run, then the timed runs; `prepare` runs untimed before each."""
+        """One warm-up run, then the timed runs; `prepare` runs untimed before each. A Wine
+        program's net time is what it measured from inside, or else its wall time less the
+        start-up median."""
         runs = []
+        wine = command[0] == self.wine_run
         for index in range(self.options.runs + 1):
             if prepare:
                 prepare()
             os.sync()
             result = self.run(command, shell)
+            if result.inner is not None:
+                result.net = result.inner
+            elif wine:
+                result.net = max(0.0, result.wall - self.startup)
             if index > 0:
                 runs.append(result)
         return runs
@@ -151,7 +190,7 @@ class Bench:
         self.copy = os.path.join(self.work, "copy")
         need = 3.3 * self.options.size_mib * tree.MIB
         os.makedirs(self.work, exist_ok=True)
-        if not tree.generated_as(self.source, self.layout):
+        if any(part in self.parts for part in ("office", "large")) and not tree.generated_as(self.source, self.layout):
             free = shutil.disk_usage(self.work).free
             if free < need:
                 raise SystemExit("%s has %.1f GiB free; the trees need %.1f GiB"
@@ -161,23 +200,41 @@ class Bench:
             started = time.perf_counter()
             tree.generate(self.source, self.layout)
             print("generated %s in %.0f s" % (self.source, time.perf_counter() - started), flush=True)
-        for part in ("office", "large"):
-            if not os.path.isdir(os.path.join(self.same, part)):
-                os.makedirs(self.same, exist_ok=True)
-                subprocess.run(["cp", "-a", os.path.join(self.source, part), os.path.join(self.same, part)],
-                               check=True)
-            shutil.rmtree(os.path.join(self.first, part), ignore_errors=True)
-            tree.copy_folders(os.path.join(self.source, part), os.path.join(self.first, part))
         os.makedirs(self.copy, exist_ok=True)
         self.changes = tree.changed_files(self.layout)
+        self.share_layout = tree.plan_share(self.options.seed, self.options.share_files, self.options.share_folders)
+        share_root = os.path.join(self.work, "share-tree")
+        if "share" in self.parts and not tree.generated_as(share_root, self.share_layout):
+            shutil.rmtree(share_root, ignore_errors=True)
+            shutil.rmtree(os.path.join(self.same, "share"), ignore_errors=True)
+            started = time.perf_counter()
+            tree.generate(share_root, self.share_layout)
+            print("generated %s in %.0f s" % (share_root, time.perf_counter() - started), flush=True)
+        self.paths = {}
+        for part in self.parts:
+            source = os.path.join(share_root if part == "share" else self.source, part)
+            same = os.path.join(self.same, part)
+            first = os.path.join(self.first, part)
+            if not os.path.isdir(same):
+                os.makedirs(self.same, exist_ok=True)
+                subprocess.run(["cp", "-a", source, same], check=True)
+            shutil.rmtree(first, ignore_errors=True)
+            tree.copy_folders(source, first)
+            self.paths[part] = (source, same, first, os.path.join(self.copy, part))
 
-    def describe(self, part):
+    def tally(self, part):
+        """Files, folders (the top one included) and bytes of a part's source tree."""
         files = 0
         size = 0
-        for folder, folders, names in os.walk(os.path.join(self.source, part)):
+        folders = 0
+        for folder, _, names in os.walk(self.paths[part][0]):
+            folders += 1
             files += len(names)
             size += sum(os.path.getsize(os.path.join(folder, name)) for name in names)
-        folders = sum(1 for _ in os.walk(os.path.join(self.source, part)))
+        return files, folders, size
+
+    def describe(self, part):
+        files, folders, size = self.tally(part)
         return "%d files in %d folders, %.0f MiB" % (files, folders, size / tree.MIB)
 
     # --- results -------------------------------------------------------------------------
@@ -191,37 +248,45 @@ class Bench:
         print(line, flush=True)
 
     def table(self):
-        start = self.startup
-        lines = ["| measurement | ours min | ours median | ours net median | CPU (+server) | against | their min "
-                 "| their median | their CPU | ratio | ratio (net) | goal |",
+        lines = ["| measurement | ours min | ours median | ours net | CPU (+server) | against | their min "
+                 "| their median | their net | their CPU | ratio (net) | goal |",
                  "|---|---|---|---|---|---|---|---|---|---|---|---|"]
         verdicts = []
         for what, ours, theirs_name, theirs, goal in self.rows:
             walls = sorted(r.wall for r in ours)
-            median = statistics.median(walls)
-            inner = [r.inner for r in ours if r.inner is not None]
-            net = statistics.median(inner) if inner else max(0.0, median - start)
+            net = statistics.median(r.net for r in ours)
             cpu = statistics.median(r.cpu for r in ours)
             server = statistics.median(r.server_cpu for r in ours)
-            cells = [what, "%.3f" % walls[0], "%.3f" % median, "%.3f" % net, "%.2f (+%.2f)" % (cpu, server)]
+            cells = [what, "%.3f" % walls[0], "%.3f" % statistics.median(walls), "%.3f" % net,
+                     "%.2f (+%.2f)" % (cpu, server)]
             if theirs:
                 their = sorted(r.wall for r in theirs)
-                their_median = statistics.median(their)
-                ratio = median / their_median
-                net_ratio = net / their_median
-                cells += [theirs_name, "%.3f" % their[0], "%.3f" % their_median,
-                          "%.2f" % statistics.median(r.cpu for r in theirs), "%.2f" % ratio, "%.2f" % net_ratio]
+                their_net = statistics.median(r.net for r in theirs)
+                ratio = net / their_net if their_net > 0 else float("inf")
+                cells += [theirs_name, "%.3f" % their[0], "%.3f" % statistics.median(their), "%.3f" % their_net,
+                          "%.2f (+%.2f)" % (statistics.median(r.cpu for r in theirs),
+                                            statistics.median(r.server_cpu for r in theirs)),
+                          "%.2f" % ratio]
                 if goal is not None:
-                    met = net_ratio <= goal
+                    met = ratio <= goal
                     cells.append("≤ %.1f: %s" % (goal, "met" if met else "NOT met"))
-                    verdicts.append("- %s against %s: %.2f × net (%.2f × raw), goal ≤ %.1f × — %s"
-                                    % (what, theirs_name, net_ratio, ratio, goal, "met" if met else "NOT met"))
+                    verdicts.append("- %s against %s: %.2f × (net), goal ≤ %.1f × — %s"
+                                    % (what, theirs_name, ratio, goal, "met" if met else "NOT met"))
                 else:
                     cells.append("")
             else:
                 cells += ["", "", "", "", "", "", ""]
             lines.append("| " + " | ".join(cells) + " |")
         return lines, verdicts
+
+    def count_table(self):
+        noop = next((total for what, _, total in self.counts if what == "Wine start-up"), 0)
+        lines = ["| run | files | requests (write+writev) | less start-up | per file |", "|---|---|---|---|---|"]
+        for what, files, total in self.counts:
+            net = total - noop
+            per_file = "%.2f" % (net / files) if files else ""
+            lines.append("| %s | %d | %d | %d | %s |" % (what, files, total, net if files else total, per_file))
+        return lines
 
     # --- the measurements ----------------------------------------------------------------
 
@@ -246,67 +311,69 @@ class Bench:
                 % (os.path.join(self.source, part), os.path.join(self.same, part)))
 
     def measure_part(self, part):
-        source = os.path.join(self.source, part)
-        same = os.path.join(self.same, part)
-        first = os.path.join(self.first, part)
-        copy = os.path.join(self.copy, part)
-        label = "office mix" if part == "office" else "large files"
-        first_goal = 4.0 if part == "office" else 1.1
-        same_goal = 1.0 if part == "office" else 0.6
+        source, same, first, copy = self.paths[part]
+        files = self.tally(part)[0]
+        label = {"office": "office mix", "large": "large files", "share": "small-file share"}[part]
+        reset = lambda: tree.remove_files(first)  # noqa: E731
+        xcopy_command = self.wine("xcopy.exe", windows_path(source), windows_path(first), "/E", "/I", "/Y", "/Q")
 
-        ours = self.measure(self.pass_command(source, first), prepare=lambda: tree.remove_files(first))
+        ours = self.measure(self.pass_command(source, first), prepare=reset)
+        xcopy = self.measure(xcopy_command, prepare=reset)
         cp = self.measure(["cp", "-a", source, copy], prepare=lambda: shutil.rmtree(copy, ignore_errors=True))
-        self.row("first pass, " + label, ours, "cp -a", cp, first_goal)
+        self.row("first pass, " + label, ours, "xcopy /E /I /Y /Q", xcopy, 1.0)
+        self.rows.append(("first pass, " + label, ours, "cp -a", cp, None))
         self.peak("first pass, " + label, ours)
         shutil.rmtree(copy, ignore_errors=True)
-        tree.remove_files(first)
+        self.count("first pass, " + label, files, self.pass_command(source, first), prepare=reset)
+        self.count("xcopy /E /I /Y /Q, " + label, files, xcopy_command, prepare=reset)
+        reset()
 
+        floor_command = self.wine(self.floor_tool, "read2", windows_path(source), windows_path(same))
         ours = self.measure(self.pass_command(source, same))
+        floor = self.measure(floor_command)
         md5 = self.measure(self.both_trees_md5(part), shell=True)
         rsync = self.measure(["rsync", "-rc", "--checksum-choice=md5", "--dry-run", source + "/", same + "/"])
-        self.row("unchanged pass, " + label, ours, "md5sum both trees", md5, same_goal)
-        if part == "office":
-            self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, 1.0))
-        else:
-            self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, None))
+        self.row("unchanged pass, " + label, ours, "floor read2", floor, 1.1)
+        self.rows.append(("unchanged pass, " + label, ours, "md5sum both trees", md5, None))
+        self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, None))
         self.peak("unchanged pass, " + label, ours)
+        self.count("unchanged pass, " + label, 2 * files, self.pass_command(source, same))
+        self.count("floor read2, both trees, " + label, 2 * files, floor_command)
+        if not self.options.full:
+            return
         tool = self.measure(self.pass_command(source, same, self.pass_tool))
-        self.row("unchanged pass, %s, by quenfold-pass.exe" % label, tool, "md5sum both trees", md5)
+        self.row("unchanged pass, %s, by quenfold-pass.exe" % label, tool, "floor read2", floor)
 
         if part == "office":
             changed = self.measure(self.pass_command(source, same),
                                    prepare=lambda: tree.apply_changes(same, self.changes))
-            self.row("1 %% changed (%d files), %s" % (len(self.changes), label), changed, "md5sum both trees", md5)
+            self.row("1 %% changed (%d files), %s" % (len(self.changes), label), changed, "floor read2", floor)
             self.peak("1 % changed, " + label, changed)
 
         for mode, what in (("read", "Wine floor: open+read+close"),
-                           ("read2", "Wine floor: open+read+close, a thread per tree"),
                            ("open", "Wine floor: open+close"), ("list", "Wine floor: list only")):
-            floor = self.measure(self.wine(self.floor_tool, mode, windows_path(source), windows_path(same)))
-            self.row("%s, both trees, %s" % (what, label), floor, "md5sum both trees", md5)
-            if mode == "read":
-                self.rows.append(("unchanged pass against the floor, " + label, ours,
-                                  "floor open+read+close", floor, None))
+            other = self.measure(self.wine(self.floor_tool, mode, windows_path(source), windows_path(same)))
+            self.row("%s, both trees, %s" % (what, label), other, "md5sum both trees", md5)
 
         # The real tool's peak, taken by a Windows parent, to check the figures above against.
-        tree.remove_files(first)
+        reset()
         child = self.run(self.wine(self.probe_tool, "--child", self.pass_tool, windows_path(source),
                                    windows_path(first)))
         self.inner.append(("first pass, %s, quenfold-pass.exe under qf-bench-pass --child" % label,
                            child.output.strip()))
-        tree.remove_files(first)
+        reset()
 
     def report(self):
         lines = ["# Directory pass benchmark", ""]
-        lines.append("Tree (seed %d): office mix %s; large files %s."
-                     % (self.options.seed, self.describe("office"), self.describe("large")))
+        lines.append("Trees (seed %d): %s." % (self.options.seed, "; ".join(
+            "%s %s" % (part, self.describe(part)) for part in self.parts)))
         lines.append("Each figure: %d timed runs after one warm-up, page cache warm, `sync` before each run. "
                      "Machine: %d cores, load average before the runs %.1f, after %.1f."
                      % (self.options.runs, os.cpu_count(), self.load_before, os.getloadavg()[0]))
         lines.append("Wine programs run through `wine-run` with the Wine server up. Wine start-up (median of a "
                      "program that does nothing): %.3f s. \"ours\" = wall time of the whole Wine process, start-up "
                      "included; \"net\" = the time the program measured from inside (start-up excluded; for "
-                     "quenfold-pass.exe, which reports nothing, the wall time less the start-up median). The pass "
+                     "quenfold-pass.exe and xcopy, which report nothing, the wall time less the start-up median). The pass "
                      "rows run DirectoryPass through qf-bench-pass, which times it from inside; the rows \"by "
                      "quenfold-pass.exe\" check it against the tool itself. Goals are judged on net." % self.startup)
         lines.append("CPU = user+system seconds of the command and its children; +server = seconds the Wine "
@@ -314,6 +381,11 @@ class Bench:
         lines.append("")
         table, verdicts = self.table()
         lines += table
+        lines += ["", "## Requests to the Wine server (strace -f -c on wine64: write + writev calls)", ""]
+        lines.append("\"less start-up\" takes off the requests of a program that does nothing; \"per file\" divides "
+                     "that by the files the run touches (both trees for the unchanged pass and the floor).")
+        lines.append("")
+        lines += self.count_table()
         lines += ["", "## Peak memory of the pass process (maximum over the runs)", ""]
         lines.append("| run | peak RSS (/usr/bin/time) | PeakWorkingSetSize (GetProcessMemoryInfo) |")
         lines.append("|---|---|---|")
@@ -345,11 +417,13 @@ class Bench:
         self.find_helpers()
         self.make_trees()
         self.measure_startup()
-        for part in ("office", "large"):
+        self.counts = []
+        self.count("Wine start-up", 0, self.wine(self.floor_tool, "noop"))
+        for part in self.parts:
             self.measure_part(part)
         self.report()
         if not self.options.keep:
-            for folder in (self.source, self.same, self.first, self.copy):
+            for folder in (self.source, self.same, self.first, self.copy, os.path.join(self.work, "share-tree")):
                 shutil.rmtree(folder, ignore_errors=True)
             print("removed the trees under " + self.work)
 
@@ -362,10 +436,17 @@ def main():
     parser.add_argument("--files", type=int, default=20000, help="number of small files")
     parser.add_argument("--runs", type=int, default=5, help="timed runs per figure")
     parser.add_argument("--seed", type=int, default=1, help="seed of names, sizes and content")
-    parser.add_argument("--quick", action="store_true", help="300 MiB, 2,400 files, 3 runs")
+    parser.add_argument("--share-files", type=int, default=5000, help="files of the small-file share")
+    parser.add_argument("--share-folders", type=int, default=1000, help="folders of the small-file share")
+    parser.add_argument("--parts", default="share,office,large",
+                        help="trees to measure, of share, office, large (default: %(default)s)")
+    parser.add_argument("--full", action="store_true",
+                        help="also the 1 %% changed run, the other floors and the tool's own peak")
+    parser.add_argument("--quick", action="store_true", help="office and large 300 MiB, 2,400 files, 3 runs")
     parser.add_argument("--no-build", action="store_true", help="use the helpers as built already")
     parser.add_argument("--keep", action="store_true", help="keep the trees for the next run")
-    parser.add_argument("--display", type=int, default=97, help="X display number for Wine (default 97)")
+    parser.add_argument("--display", type=int, default=int(os.environ.get("QF_DISPLAY_NUMBER", 97)),
+                        help="X display number for Wine (default: $QF_DISPLAY_NUMBER, else 97)")
     options = parser.parse_args()
     if options.quick:
         options.size_mib, options.files, options.runs = 300, 2400, 3

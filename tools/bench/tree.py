@@ -5,6 +5,7 @@ folders, sizes and bytes on every machine, so figures taken on different days co
 """
 
 import json
+import math
 import os
 import random
 
@@ -13,7 +14,7 @@ SMALLEST = 1024
 LARGEST_SMALL = 4 * MIB
 POOL_SIZE = 32 * MIB  # random bytes that every file's content is cut from
 LARGE_SHARES = (0.15, 0.25, 0.60)  # of the large files' part of the tree
-VERSION = 2  # of the way trees are made; a tree made otherwise is made again
+VERSION = 3  # of the way trees are made; a tree made otherwise is made again
 
 FOLDER_WORDS = ["Finance", "HR", "Projects", "Archive", "Sales", "Contracts", "Reports", "Minutes",
                 "Scans", "Templates", "2021", "2022", "2023", "Q1", "Q2", "Q3", "Q4", "Clients",
@@ -85,6 +86,64 @@ def plan(seed, files, size_mib):
             "folders": folders[1:], "small": small, "large": large}
 
 
+SHARE_FOLDER_WORDS = ["Documents", "Finance", "HR", "Projects", "Archive", "Sales", "Contracts",
+                      "Reports", "Minutes", "Scans", "Templates", "Clients", "Suppliers", "Old",
+                      "财务部", "人事档案", "项目资料", "归档", "合同扫描", "年度报告", "会议纪要",
+                      "客户资料", "供应商", "规章制度", "培训", "备份"]
+SHARE_SMALLEST = 1024
+SHARE_LARGEST_SMALL = 100 * 1024
+SHARE_LARGEST = 4 * MIB
+SHARE_TAIL = 0.012  # of the files, log-uniform above SHARE_LARGEST_SMALL
+SHARE_DEPTH = 10
+SHARE_DEEP_CHAINS = (8, 9, 10)  # lengths of folder chains that reach that deep for certain
+
+
+def plan_share(seed, files, folders):
+    """A file share of small documents: `files` files in `folders` folders, mostly 1-100 KB
+    (log-uniform, so most are a few KB to some tens of KB), a thin tail up to 4 MiB, folders
+    from flat to SHARE_DEPTH levels deep, English and Chinese names."""
+    rng = random.Random(seed * 104729 + 13)
+    paths = [""]
+    depth = {"": 0}
+    used = set()
+
+    def add(parent):
+        for attempt in range(100):
+            name = "%s %d" % (rng.choice(SHARE_FOLDER_WORDS), rng.randrange(1, 100 if attempt < 50 else 100000))
+            path = os.path.join(parent, name) if parent else name
+            if path.lower() not in used:
+                used.add(path.lower())
+                paths.append(path)
+                depth[path] = depth[parent] + 1
+                return path
+        return None
+
+    for length in SHARE_DEEP_CHAINS:
+        parent = ""
+        for _ in range(length):
+            parent = add(parent)
+    while len(paths) <= folders:
+        # Most folders hang near the top, as departments and years; the rest anywhere.
+        shallow = [p for p in paths[-400:] if depth[p] < 3] or [""]
+        parent = rng.choice(shallow if rng.random() < 0.4 else paths)
+        if depth[parent] >= SHARE_DEPTH:
+            parent = ""
+        add(parent)
+
+    small = []
+    low, high = math.log(SHARE_SMALLEST), math.log(SHARE_LARGEST_SMALL)
+    for index in range(files):
+        folder = rng.choice(paths)
+        stem = rng.choice(FILE_WORDS)
+        name = ("%s_%05d%s" if rng.random() < 0.5 else "%s %05d%s") % (stem, index, rng.choice(EXTENSIONS))
+        if rng.random() < SHARE_TAIL:
+            size = math.exp(rng.uniform(high, math.log(SHARE_LARGEST)))
+        else:
+            size = math.exp(rng.uniform(low, high))
+        small.append((os.path.join(folder, name) if folder else name, int(size)))
+    return {"seed": seed, "files": files, "folders": paths[1:], "small": small, "large": [], "kind": "share"}
+
+
 def _write(path, size, stamp, pool, rng):
     """Writes `size` bytes cut from the pool, each 4 MiB piece stamped so no two files agree."""
     with open(path, "wb") as out:
@@ -101,13 +160,16 @@ def _write(path, size, stamp, pool, rng):
 
 
 def generate(root, layout):
-    """Makes root/office (folders and small files) and root/large (the large files)."""
+    """Makes root/office (folders and small files) and root/large (the large files); for a
+    share layout, root/share alone."""
     rng = random.Random(layout["seed"] * 7919 + 1)
     pool = memoryview(rng.randbytes(POOL_SIZE))
-    office = os.path.join(root, "office")
+    share = layout.get("kind") == "share"
+    office = os.path.join(root, "share" if share else "office")
     large = os.path.join(root, "large")
     os.makedirs(office, exist_ok=True)
-    os.makedirs(large, exist_ok=True)
+    if not share:
+        os.makedirs(large, exist_ok=True)
     for folder in layout["folders"]:
         os.makedirs(os.path.join(office, folder), exist_ok=True)
     for stamp, (relative, size) in enumerate(layout["small"]):
@@ -119,7 +181,8 @@ def generate(root, layout):
 
 
 def _identity(layout):
-    identity = {key: layout[key] for key in ("seed", "files", "size_mib")}
+    identity = {key: layout[key] for key in ("seed", "files", "size_mib", "kind") if key in layout}
+    identity["folders"] = len(layout["folders"])
     identity["version"] = VERSION
     return identity
 
