@@ -4,6 +4,7 @@
 #include "win/unique_handle.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace qf {
 namespace {
@@ -38,6 +39,36 @@ bool QueryEntries(HANDLE directory, std::vector<ListedEntry>& entries)
     }
 }
 
+// The directory's identity, false when the handle names no directory. Asked through the two
+// small queries the file system answers from the open handle alone: the one-call query also
+// asks the volume for its serial number, which costs several round trips to the platform's
+// mount manager under Wine, and a file server round trip on a share, for every directory.
+bool QueryIdentity(HANDLE handle, DirectoryIdentity& identity)
+{
+    FILE_BASIC_INFO basic;
+    FILE_ID_INFO id;
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic)) &&
+        GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof(id))) {
+        if (!(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        unsigned long long low = 0;
+        unsigned long long high = 0;
+        std::memcpy(&low, id.FileId.Identifier, sizeof(low));
+        std::memcpy(&high, id.FileId.Identifier + sizeof(low), sizeof(high));
+        // The same values the one-call query gives where ids fit in 64 bits (all but ReFS).
+        identity.volume = static_cast<DWORD>(id.VolumeSerialNumber);
+        identity.file = low ^ high;
+        return true;
+    }
+    // File systems without 128-bit ids (FAT, some network redirectors).
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.file = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 int CompareNames(const std::wstring& a, const std::wstring& b)
 {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE);
@@ -51,12 +82,8 @@ bool ListDirectory(const std::wstring& directory, DirectoryListing& listing)
     FileHandle handle(CreateFileW(DirectoryOnly(directory).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!handle || !QueryIdentity(handle.get(), listing.identity))
         return false;
-    listing.identity.volume = info.dwVolumeSerialNumber;
-    listing.identity.file = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     if (QueryEntries(handle.get(), listing.entries))
         return true;
     listing.entries.clear();

@@ -19,131 +19,132 @@ private:
 
 }  // namespace
 
-PairDigest::PairDigest()
-{
-    for (Side& side : sides_)
-        side.owner = this;
-}
-
 PairDigest::~PairDigest()
 {
     {
         Locked locked(lock_);
         quit_ = true;
     }
-    for (Side& side : sides_) {
-        WakeConditionVariable(&side.work);
-        if (side.thread)
-            WaitForSingleObject(side.thread.get(), INFINITE);
-    }
+    WakeConditionVariable(&work_);
+    if (helper_)
+        WaitForSingleObject(helper_.get(), INFINITE);
 }
 
-std::wstring PairDigest::Side::Digest(const std::wstring& path)
+std::wstring PairDigest::Reader::Digest(const std::wstring& path, const std::atomic<bool>& quit)
 {
     try {
-        if (!hasher.Restart())
+        if (!hasher_.Restart())
             return {};  // the platform refused: empty text, as FileDigest gives
-        if (!block)
-            block = NewContentBlock();
-        ContentReader reader(block ? path : std::wstring());  // no memory counts as unreadable
-        while (std::size_t got = reader.Read(block.get(), kContentBlockSize)) {
-            hasher.Update(block.get(), got);
-            if (owner->quit_)
+        if (!block_)
+            block_ = NewContentBlock();
+        ContentReader reader(block_ ? path : std::wstring());  // no memory counts as unreadable
+        while (std::size_t got = reader.Read(block_.get(), kContentBlockSize)) {
+            hasher_.Update(block_.get(), got);
+            if (quit)
                 break;  // nobody waits for this digest any more
         }
-        return FinishFileDigest(hasher, reader.Failed());
+        return FinishFileDigest(hasher_, reader.Failed());
     } catch (...) {
         return {};  // no memory for the text: a digest that could not be computed
     }
 }
 
-DWORD WINAPI PairDigest::SideEntry(void* side)
+DWORD WINAPI PairDigest::HelperEntry(void* self)
 {
     try {
-        Side& self = *static_cast<Side*>(side);
-        self.owner->SideLoop(self);
+        static_cast<PairDigest*>(self)->HelperLoop();
     } catch (...) {
     }
     return 0;
 }
 
-void PairDigest::SideLoop(Side& side)
+void PairDigest::HelperLoop()
 {
     TakeOnThreadMode(mode_);
     Locked locked(lock_);
     for (;;) {
-        while (!quit_ && side.done == side.items.size())
-            SleepConditionVariableSRW(&side.work, &lock_, INFINITE, 0);
+        while (!quit_ && second_.done == second_.items.size()) {
+            // Dry: the caller may be waiting for exactly this.
+            if (callerWaiting_)
+                WakeConditionVariable(&done_);
+            helperIdle_ = true;
+            SleepConditionVariableSRW(&work_, &lock_, INFINITE, 0);
+            helperIdle_ = false;
+        }
         if (quit_)
             return;
         // Items of a deque stay where they are while the submitting thread adds more.
-        Item& item = side.items[side.done];
+        Item& item = second_.items[second_.done];
         ReleaseSRWLockExclusive(&lock_);
-        std::wstring digest = side.Digest(item.path);
+        std::wstring digest = secondReader_.Digest(item.path, quit_);
         AcquireSRWLockExclusive(&lock_);
         item.digest = std::move(digest);
-        ++side.done;
-        WakeAllConditionVariable(&done_);
+        ++second_.done;
     }
 }
 
-void PairDigest::Start(Side& side)
+void PairDigest::StartHelper()
 {
-    if (side.thread || side.threadFailed)
+    if (helper_ || helperFailed_)
         return;
-    if (!modeTaken_) {
-        mode_ = CurrentThreadMode();
-        modeTaken_ = true;
-    }
-    side.thread.reset(CreateThread(nullptr, 0, SideEntry, &side, 0, nullptr));
-    side.threadFailed = !side.thread;
+    mode_ = CurrentThreadMode();
+    helper_.reset(CreateThread(nullptr, 0, HelperEntry, this, 0, nullptr));
+    helperFailed_ = !helper_;
 }
 
-// A side without a thread of its own is read here, on the waiting thread.
-void PairDigest::CatchUp(Side& side, std::size_t index)
+// Reads every item of a side queued so far on the calling thread.
+void PairDigest::ReadOwnSide(Side& side, Reader& reader)
 {
-    while (side.done <= index) {
+    while (side.done < side.items.size()) {
         Item& item = side.items[side.done];
-        item.digest = side.Digest(item.path);
+        item.digest = reader.Digest(item.path, quit_);
         ++side.done;
     }
 }
 
 std::size_t PairDigest::Submit(const std::wstring& first, const std::wstring& second)
 {
-    for (Side& side : sides_)
-        Start(side);
-    std::size_t ticket;
+    StartHelper();
+    const std::size_t ticket = dropped_ + first_.items.size();
+    first_.items.push_back(Item{first, {}});
+    bool wake;
     {
         Locked locked(lock_);
-        ticket = dropped_ + sides_[0].items.size();
-        sides_[0].items.push_back(Item{first, {}});
-        sides_[1].items.push_back(Item{second, {}});
+        second_.items.push_back(Item{second, {}});
+        wake = helperIdle_;
+        helperIdle_ = false;  // one wake is enough until it sleeps again
     }
-    for (Side& side : sides_)
-        WakeConditionVariable(&side.work);
+    if (wake)
+        WakeConditionVariable(&work_);
     return ticket;
 }
 
 void PairDigest::Await(std::size_t ticket, std::wstring& firstDigest, std::wstring& secondDigest)
 {
     const std::size_t index = ticket - dropped_;
-    for (Side& side : sides_) {
-        if (side.threadFailed)
-            CatchUp(side, index);
+    // Everything queued is read before waiting, so the helper is waited for once per batch.
+    ReadOwnSide(first_, firstReader_);
+    if (helperFailed_) {
+        ReadOwnSide(second_, secondReader_);
+    } else {
+        Locked locked(lock_);
+        if (second_.done <= index) {
+            callerWaiting_ = true;
+            while (second_.done < second_.items.size())
+                SleepConditionVariableSRW(&done_, &lock_, INFINITE, 0);
+            callerWaiting_ = false;
+        }
     }
     Locked locked(lock_);
-    while (sides_[0].done <= index || sides_[1].done <= index)
-        SleepConditionVariableSRW(&done_, &lock_, INFINITE, 0);
-    firstDigest = std::move(sides_[0].items[index].digest);
-    secondDigest = std::move(sides_[1].items[index].digest);
+    firstDigest = std::move(first_.items[index].digest);
+    secondDigest = std::move(second_.items[index].digest);
     // Once the last pair is in, nothing more is read from the queues: drop them, so a pass
     // holds the paths of one directory at most.
-    if (index + 1 == sides_[0].items.size()) {
-        dropped_ += sides_[0].items.size();
-        for (Side& side : sides_) {
-            side.items.clear();
-            side.done = 0;
+    if (index + 1 == first_.items.size()) {
+        dropped_ += first_.items.size();
+        for (Side* side : {&first_, &second_}) {
+            side->items.clear();
+            side->done = 0;
         }
     }
 }

@@ -1,18 +1,22 @@
 #pragma once
 // Compares files by the MD5 digests of their contents, the way FileDigest would, but faster:
-// each side of the pairs (first files, second files) is read and hashed in order on a thread
-// of its own, so the two sides go on at the same time on two cores, and the next pairs go on
-// while the caller copies or waits for an earlier one. Memory stays at one block per side
-// whatever the file sizes.
+// the second files of the pairs are read and hashed in order on a helper thread while the
+// caller reads and hashes the first files, so the two sides go on at the same time on two
+// cores. Memory stays at one block per side whatever the file sizes.
 //
 //   PairDigest digests;                       // for one pass, on one thread
 //   std::size_t t = digests.Submit(target, source);
 //   ...                                       // other work, more Submits
 //   bool same = digests.SameContent(t);       // waits for that pair
 //
-// The two threads start at the first Submit, take on the mode (priority, background) of the
-// thread that submits, and end with the PairDigest: none outlives it. Where a thread cannot
-// be started its side is read on the calling thread instead.
+// Hand-overs are counted, since each one that blocks a thread is a round trip to the kernel
+// (to the Wine server there): the helper is woken when it has run dry and pairs come, and the
+// caller, once it has read every first file queued, sleeps at most once, until the helper has
+// read every second file queued. So a directory's pairs cost two waits, not one per file.
+//
+// The helper starts at the first Submit, takes on the mode (priority, background) of the
+// thread that submits, and ends with the PairDigest: it never outlives it. Where it cannot be
+// started, the second files are read on the calling thread too.
 #include "sync/md5_hasher.h"
 #include "sync/thread_mode.h"
 #include "win/unique_handle.h"
@@ -26,7 +30,7 @@ namespace qf {
 
 class PairDigest {
 public:
-    PairDigest();
+    PairDigest() = default;
     ~PairDigest();
     PairDigest(const PairDigest&) = delete;
     PairDigest& operator=(const PairDigest&) = delete;
@@ -47,31 +51,39 @@ private:
         std::wstring path;
         std::wstring digest;
     };
+    // One side's queue: the items since the results were last dropped, and how many are in.
     struct Side {
-        PairDigest* owner = nullptr;
-        std::deque<Item> items;  // queued since the results were last dropped
-        std::size_t done = 0;    // items whose digest is in
-        CONDITION_VARIABLE work = CONDITION_VARIABLE_INIT;
-        KernelHandle thread;
-        bool threadFailed = false;
-        Hasher hasher;
-        std::unique_ptr<unsigned char[]> block;
-
-        std::wstring Digest(const std::wstring& path);
+        std::deque<Item> items;
+        std::size_t done = 0;
     };
-    static DWORD WINAPI SideEntry(void* side);
-    void SideLoop(Side& side);
-    void Start(Side& side);
-    void CatchUp(Side& side, std::size_t index);
+    // Reads and hashes one file at a time, with a block of its own.
+    class Reader {
+    public:
+        std::wstring Digest(const std::wstring& path, const std::atomic<bool>& quit);
 
-    Side sides_[2];
+    private:
+        Hasher hasher_;
+        std::unique_ptr<unsigned char[]> block_;
+    };
+
+    static DWORD WINAPI HelperEntry(void* self);
+    void HelperLoop();
+    void StartHelper();
+    void ReadOwnSide(Side& side, Reader& reader);
+
+    Side first_;   // read on the calling thread
+    Side second_;  // read by the helper; guarded by lock_ while it runs
+    Reader firstReader_;
+    Reader secondReader_;
+    KernelHandle helper_;
+    bool helperFailed_ = false;
     ThreadMode mode_;
-    bool modeTaken_ = false;
     std::size_t dropped_ = 0;  // tickets whose results are gone
-    // Slim locks and condition variables wait in user space where the platform can, so a
-    // hand-over costs microseconds, not a kernel object round trip per file.
     SRWLOCK lock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE done_ = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE work_ = CONDITION_VARIABLE_INIT;  // the helper's: more items, or quit
+    CONDITION_VARIABLE done_ = CONDITION_VARIABLE_INIT;  // the caller's: the helper ran dry
+    bool helperIdle_ = false;    // asleep on work_, so a Submit must wake it
+    bool callerWaiting_ = false; // asleep on done_, so the helper must wake it when dry
     std::atomic<bool> quit_{false};
 };
 
