@@ -3,8 +3,9 @@
 #include "sync/long_path.h"
 #include "win/unique_handle.h"
 
+#include <winternl.h>
+
 #include <algorithm>
-#include <cstring>
 
 namespace qf {
 namespace {
@@ -39,33 +40,54 @@ bool QueryEntries(HANDLE directory, std::vector<ListedEntry>& entries)
     }
 }
 
+// The file id alone, as the file system keeps it with the open file (FileInternalInformation,
+// the class the platform's own one-call query reads it from; headers outside the driver kit
+// do not name it).
+constexpr int kFileInternalInformation = 6;
+struct FileInternalInformation {
+    LARGE_INTEGER indexNumber;
+};
+
 // The directory's identity, false when the handle names no directory. Asked through the two
-// small queries the file system answers from the open handle alone: the one-call query also
-// asks the volume for its serial number, which costs several round trips to the platform's
-// mount manager under Wine, and a file server round trip on a share, for every directory.
+// small queries the file system answers from the open handle alone; the volume is left out.
+// The one-call query asks the volume for its serial number too, which costs several round
+// trips to the platform's mount manager under Wine (eight requests, two processes) and a
+// file server round trip on a share, for every directory on both sides: more than the
+// listing itself. SameVolume asks it where it matters.
 bool QueryIdentity(HANDLE handle, DirectoryIdentity& identity)
 {
     FILE_BASIC_INFO basic;
-    FILE_ID_INFO id;
-    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic)) &&
-        GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof(id))) {
-        if (!(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            return false;
-        unsigned long long low = 0;
-        unsigned long long high = 0;
-        std::memcpy(&low, id.FileId.Identifier, sizeof(low));
-        std::memcpy(&high, id.FileId.Identifier + sizeof(low), sizeof(high));
-        // The same values the one-call query gives where ids fit in 64 bits (all but ReFS).
-        identity.volume = static_cast<DWORD>(id.VolumeSerialNumber);
-        identity.file = low ^ high;
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic)) ||
+        !(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    IO_STATUS_BLOCK status;
+    FileInternalInformation id{};
+    if (NT_SUCCESS(NtQueryInformationFile(handle, &status, &id, sizeof(id),
+                                          static_cast<FILE_INFORMATION_CLASS>(kFileInternalInformation)))) {
+        identity.file = static_cast<unsigned long long>(id.indexNumber.QuadPart);
         return true;
     }
-    // File systems without 128-bit ids (FAT, some network redirectors).
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (!GetFileInformationByHandle(handle, &info))
         return false;
-    identity.volume = info.dwVolumeSerialNumber;
     identity.file = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+FileHandle OpenDirectory(const std::wstring& directory)
+{
+    return FileHandle(CreateFileW(DirectoryOnly(directory).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+bool VolumeSerial(const std::wstring& directory, DWORD& serial)
+{
+    FileHandle handle = OpenDirectory(directory);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info))
+        return false;
+    serial = info.dwVolumeSerialNumber;
     return true;
 }
 
@@ -79,15 +101,20 @@ int CompareNames(const std::wstring& a, const std::wstring& b)
 bool ListDirectory(const std::wstring& directory, DirectoryListing& listing)
 {
     listing = DirectoryListing{};
-    FileHandle handle(CreateFileW(DirectoryOnly(directory).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    FileHandle handle = OpenDirectory(directory);
     if (!handle || !QueryIdentity(handle.get(), listing.identity))
         return false;
     if (QueryEntries(handle.get(), listing.entries))
         return true;
     listing.entries.clear();
     return FindDirectoryEntries(directory, listing.entries);
+}
+
+bool SameVolume(const std::wstring& first, const std::wstring& second)
+{
+    DWORD a = 0;
+    DWORD b = 0;
+    return VolumeSerial(first, a) && VolumeSerial(second, b) && a == b;
 }
 
 bool FindDirectoryEntries(const std::wstring& directory, std::vector<ListedEntry>& entries)

@@ -1,7 +1,9 @@
 #pragma once
-// One directory read in one go: its identity (volume and file id, to notice a directory met
-// again through a link) and its entries with the names, attributes and sizes the listing
-// gives, so the pass never has to probe a file to decide about it.
+// One directory read in one go: its identity (its file id, to notice a directory met again
+// through a link) and its entries with the names, attributes and sizes the listing gives, so
+// the pass never has to probe a file to decide about it. Asking the volume costs more than
+// the listing itself on some platforms, so the listing leaves it at 0 and SameVolume asks it
+// only where ids agree.
 #include <windows.h>
 
 #include <string>
@@ -31,6 +33,10 @@ struct DirectoryListing {
 
 // Lists `directory` (a path ending in a separator); false when it cannot be opened or read.
 bool ListDirectory(const std::wstring& directory, DirectoryListing& listing);
+
+// True when both directories are known to lie on one volume (same serial number). Opens and
+// asks both: meant for the rare directories whose ids and entries agree already.
+bool SameVolume(const std::wstring& first, const std::wstring& second);
 
 // The entries through FindFirstFileExW with the pattern "*.*": the way to list a file system
 // that cannot be asked through an open directory handle.

@@ -92,7 +92,8 @@ struct Side {
     // give none (zero) and some give one id to many directories, so the entries must agree too.
     bool IsAgain(const Side& earlier) const
     {
-        return identity.file != 0 && identity == earlier.identity && SameEntries(listing.entries, earlier.listing.entries);
+        return identity.file != 0 && identity == earlier.identity && SameEntries(listing.entries, earlier.listing.entries) &&
+               SameVolume(path, earlier.path);
     }
 };
 

@@ -11,7 +11,7 @@ add_library(qf_engine STATIC
   pump_messages.cpp pump_messages.h
   safe_copy.cpp safe_copy.h
   thread_mode.cpp thread_mode.h)
-target_link_libraries(qf_engine PUBLIC qf_win bcrypt user32)
+target_link_libraries(qf_engine PUBLIC qf_win bcrypt ntdll user32)
 
 qf_add_test(engine_digest_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/digest_test.cpp
