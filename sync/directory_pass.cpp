@@ -6,6 +6,7 @@
 #include "sync/pass_decision.h"
 #include "sync/safe_copy.h"
 #include "sync/pump_messages.h"
+#include "sync/side_task.h"
 
 #include <algorithm>
 #include <memory>
@@ -134,6 +135,7 @@ private:
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
     PairDigest digest_;
+    SideTask side_;
     std::vector<std::unique_ptr<Level>> way_;
     PassFailures failures_;
 };
@@ -167,13 +169,20 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     level->source.path = source;
     level->target.path = target;
     level->relative = relative;
+    // Both sides are listed at once, the source beside: each listing is a round trip or two
+    // that the file system spends waiting, not working.
+    bool sourceListed = false;
+    Side& sourceSide = level->source;
+    side_.Start([&sourceSide, &sourceListed] { sourceListed = sourceSide.List(); });
+    const bool targetListed = level->target.List();
+    side_.Wait();
     // A target that cannot be listed gets no copies: without its listing every file would
     // look missing and be written again.
-    if (!level->target.List()) {
+    if (!targetListed) {
         failures_.AddDirectory(UserPath(targetRow_, relative));
         return;
     }
-    if (!level->source.List()) {
+    if (!sourceListed) {
         failures_.AddDirectory(UserPath(sourceRow_, relative));
         return;
     }

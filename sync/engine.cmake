@@ -10,6 +10,7 @@ add_library(qf_engine STATIC
   pass_decision.cpp pass_decision.h
   pump_messages.cpp pump_messages.h
   safe_copy.cpp safe_copy.h
+  side_task.cpp side_task.h
   thread_mode.cpp thread_mode.h)
 target_link_libraries(qf_engine PUBLIC qf_win bcrypt ntdll user32)
 
