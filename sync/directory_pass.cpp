@@ -47,6 +47,8 @@ private:
 
 IdentitySource gIdentitySource = nullptr;
 
+constexpr std::size_t kLargestRound = 1024;
+
 bool SameName(const std::wstring& a, const std::wstring& b)
 {
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
@@ -239,7 +241,9 @@ void Pass::Files(const Level& level)
             continue;
         }
         const std::wstring* names[] = {&name, sameDirectory ? &entry.name : nullptr};
-        if (!claimed.Claim(names)) {
+        // A round is bounded too, so what it holds (paths, digests, claims) stays small in a
+        // directory of any size.
+        if (round.size() == kLargestRound || !claimed.Claim(names)) {
             CarryOut(level, round);
             round.clear();
             claimed.Clear();
