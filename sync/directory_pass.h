@@ -5,10 +5,12 @@
 // It tells its caller what failed, so that the caller can say so.
 //
 // Runs to completion before it returns and shares nothing between calls, so calls on several
-// threads do not disturb each other. Files are written on the calling thread; the files whose
-// digests decide are read and hashed on two helper threads (one per side), alive only during
-// the call and in the caller's priority and background mode. A directory's files are all done
-// before its sub-directories are entered.
+// threads do not disturb each other. Files are written on the calling thread. The files whose
+// digests decide are read and hashed two at a time, the target's on the calling thread and
+// the source's on a helper thread, and each level's source directory is listed on a second
+// helper while the calling thread lists the target's; both helpers live only during the call,
+// in the caller's priority and background mode. A directory's files are all done before its
+// sub-directories are entered.
 #include "sync/directory_listing.h"
 
 #include <string>

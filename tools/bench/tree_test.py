@@ -47,6 +47,25 @@ class PlanTest(unittest.TestCase):
         self.assertNotEqual(tree.plan(5, 500, 20)["small"], tree.plan(6, 500, 20)["small"])
 
 
+class ShareTest(unittest.TestCase):
+    def test_share_is_shaped_like_a_file_share_and_fixed_by_its_seed(self):
+        layout = tree.plan_share(1, 5000, 1000)
+        self.assertEqual(layout, tree.plan_share(1, 5000, 1000))
+        self.assertNotEqual(layout["small"], tree.plan_share(2, 5000, 1000)["small"])
+        self.assertEqual(len(layout["folders"]), 1000)
+        depths = [folder.count(os.sep) + 1 for folder in layout["folders"]]
+        self.assertEqual(max(depths), tree.SHARE_DEPTH)
+        self.assertGreater(sum(1 for depth in depths if depth >= 8), 10)
+        sizes = [size for _, size in layout["small"]]
+        self.assertEqual(len(sizes), 5000)
+        self.assertTrue(all(tree.SHARE_SMALLEST <= size <= tree.SHARE_LARGEST for size in sizes))
+        tail = sum(1 for size in sizes if size > tree.SHARE_LARGEST_SMALL)
+        self.assertTrue(20 <= tail <= 120, tail)
+        names = [name.lower() for name, _ in layout["small"]] + [folder.lower() for folder in layout["folders"]]
+        self.assertEqual(len(names), len(set(names)), "names must differ even ignoring case")
+        self.assertTrue(any(any("\u4e00" <= c <= "\u9fff" for c in name) for name in names))
+
+
 class GenerateTest(unittest.TestCase):
     def setUp(self):
         self.work = tempfile.TemporaryDirectory()
