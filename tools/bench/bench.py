@@ -65,6 +65,7 @@ class Bench:
         self.env["WINEDEBUG"] = "-all"
         self.rows = []
         self.parts = [part for part in options.parts.split(",") if part]
+        self.compare_name = os.path.basename(options.compare or "")
         self.notes = []
         self.startup = 0.0
         self.server_pid = None
@@ -321,6 +322,11 @@ class Bench:
         xcopy = self.measure(xcopy_command, prepare=reset)
         cp = self.measure(["cp", "-a", source, copy], prepare=lambda: shutil.rmtree(copy, ignore_errors=True))
         self.row("first pass, " + label, ours, "xcopy /E /I /Y /Q", xcopy, 1.0)
+        if self.options.compare:
+            other = self.measure(self.pass_command(source, first, self.options.compare), prepare=reset)
+            self.rows.append(("first pass, %s, %s" % (label, self.compare_name), other, "xcopy /E /I /Y /Q", xcopy, None))
+            self.count("first pass, %s, %s" % (label, self.compare_name), files,
+                       self.pass_command(source, first, self.options.compare), prepare=reset)
         self.rows.append(("first pass, " + label, ours, "cp -a", cp, None))
         self.peak("first pass, " + label, ours)
         shutil.rmtree(copy, ignore_errors=True)
@@ -334,6 +340,12 @@ class Bench:
         md5 = self.measure(self.both_trees_md5(part), shell=True)
         rsync = self.measure(["rsync", "-rc", "--checksum-choice=md5", "--dry-run", source + "/", same + "/"])
         self.row("unchanged pass, " + label, ours, "floor read2", floor, 1.1)
+        if self.options.compare:
+            other = self.measure(self.pass_command(source, same, self.options.compare))
+            self.rows.append(("unchanged pass, %s, %s" % (label, self.compare_name), other, "floor read2", floor, None))
+            self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
+                       self.pass_command(source, same, self.options.compare))
+            self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
         self.rows.append(("unchanged pass, " + label, ours, "md5sum both trees", md5, None))
         self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, None))
         self.peak("unchanged pass, " + label, ours)
@@ -440,6 +452,8 @@ def main():
     parser.add_argument("--share-folders", type=int, default=1000, help="folders of the small-file share")
     parser.add_argument("--parts", default="share,office,large",
                         help="trees to measure, of share, office, large (default: %(default)s)")
+    parser.add_argument("--compare", metavar="EXE",
+                        help="another build of qf-bench-pass.exe (an earlier engine) measured beside ours")
     parser.add_argument("--full", action="store_true",
                         help="also the 1 %% changed run, the other floors and the tool's own peak")
     parser.add_argument("--quick", action="store_true", help="office and large 300 MiB, 2,400 files, 3 runs")
