@@ -176,7 +176,13 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     bool sourceListed = false;
     Side& sourceSide = level->source;
     side_.Start([&sourceSide, &sourceListed] { sourceListed = sourceSide.List(); });
-    const bool targetListed = level->target.List();
+    bool targetListed = false;
+    try {
+        targetListed = level->target.List();
+    } catch (...) {
+        side_.Settle();  // the task works on this level: never leave it running
+        throw;
+    }
     side_.Wait();
     // A target that cannot be listed gets no copies: without its listing every file would
     // look missing and be written again.

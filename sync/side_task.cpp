@@ -65,6 +65,15 @@ void SideTask::Start(std::function<void()> task)
     WakeConditionVariable(&work_);
 }
 
+void SideTask::Settle() noexcept
+{
+    AcquireSRWLockExclusive(&lock_);
+    while (pending_)
+        SleepConditionVariableSRW(&done_, &lock_, INFINITE, 0);
+    ReleaseSRWLockExclusive(&lock_);
+    error_ = nullptr;
+}
+
 void SideTask::Wait()
 {
     AcquireSRWLockExclusive(&lock_);

@@ -29,6 +29,9 @@ public:
     // The task must not be running already (Start and Wait alternate).
     void Start(std::function<void()> task);
     void Wait();
+    // Waits as Wait does but drops what the task threw: for a caller leaving by an exception
+    // of its own, which must not leave the task running on what it is about to free.
+    void Settle() noexcept;
 
 private:
     static DWORD WINAPI Entry(void* self);
