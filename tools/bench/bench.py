@@ -337,6 +337,7 @@ class Bench:
         floor_command = self.wine(self.floor_tool, "read2", windows_path(source), windows_path(same))
         ours = self.measure(self.pass_command(source, same))
         floor = self.measure(floor_command)
+        hashed = self.measure(self.wine(self.floor_tool, "md5x2", windows_path(source), windows_path(same)))
         md5 = self.measure(self.both_trees_md5(part), shell=True)
         rsync = self.measure(["rsync", "-rc", "--checksum-choice=md5", "--dry-run", source + "/", same + "/"])
         self.row("unchanged pass, " + label, ours, "floor read2", floor, 1.1)
@@ -346,6 +347,7 @@ class Bench:
             self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
                        self.pass_command(source, same, self.options.compare))
             self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
+        self.rows.append(("unchanged pass, " + label, ours, "floor md5x2 (read2 + MD5)", hashed, None))
         self.rows.append(("unchanged pass, " + label, ours, "md5sum both trees", md5, None))
         self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, None))
         self.peak("unchanged pass, " + label, ours)
