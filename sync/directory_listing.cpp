@@ -62,8 +62,9 @@ bool QueryIdentity(HANDLE handle, DirectoryIdentity& identity)
         return false;
     IO_STATUS_BLOCK status;
     FileInternalInformation id{};
-    if (NT_SUCCESS(NtQueryInformationFile(handle, &status, &id, sizeof(id),
-                                          static_cast<FILE_INFORMATION_CLASS>(kFileInternalInformation)))) {
+    // Success is a status of 0 or more (not every SDK's header has the macro for it).
+    if (NtQueryInformationFile(handle, &status, &id, sizeof(id),
+                               static_cast<FILE_INFORMATION_CLASS>(kFileInternalInformation)) >= 0) {
         identity.file = static_cast<unsigned long long>(id.indexNumber.QuadPart);
         return true;
     }
