@@ -448,7 +448,7 @@ def main():
     parser.add_argument("--work", default="/tmp/quenfold-bench", help="where the trees go (default: %(default)s)")
     parser.add_argument("--size-mib", type=int, default=3072, help="whole tree size, half of it large files")
     parser.add_argument("--files", type=int, default=20000, help="number of small files")
-    parser.add_argument("--runs", type=int, default=5, help="timed runs per figure")
+    parser.add_argument("--runs", type=int, help="timed runs per figure (default 5, with --quick 3)")
     parser.add_argument("--seed", type=int, default=1, help="seed of names, sizes and content")
     parser.add_argument("--share-files", type=int, default=5000, help="files of the small-file share")
     parser.add_argument("--share-folders", type=int, default=1000, help="folders of the small-file share")
@@ -465,7 +465,9 @@ def main():
                         help="X display number for Wine (default: $QF_DISPLAY_NUMBER, else 97)")
     options = parser.parse_args()
     if options.quick:
-        options.size_mib, options.files, options.runs = 300, 2400, 3
+        options.size_mib, options.files = 300, 2400
+    if options.runs is None:
+        options.runs = 3 if options.quick else 5
     Bench(options).main()
 
 
