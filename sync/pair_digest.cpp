@@ -157,15 +157,4 @@ bool PairDigest::SameContent(std::size_t ticket)
     return firstDigest == secondDigest;
 }
 
-void PairDigest::Digests(const std::wstring& first, const std::wstring& second,
-                         std::wstring& firstDigest, std::wstring& secondDigest)
-{
-    Await(Submit(first, second), firstDigest, secondDigest);
-}
-
-bool PairDigest::SameContent(const std::wstring& first, const std::wstring& second)
-{
-    return SameContent(Submit(first, second));
-}
-
 }  // namespace qf

@@ -42,10 +42,6 @@ public:
     void Await(std::size_t ticket, std::wstring& firstDigest, std::wstring& secondDigest);
     bool SameContent(std::size_t ticket);
 
-    void Digests(const std::wstring& first, const std::wstring& second,
-                 std::wstring& firstDigest, std::wstring& secondDigest);
-    bool SameContent(const std::wstring& first, const std::wstring& second);
-
 private:
     struct Item {
         std::wstring path;

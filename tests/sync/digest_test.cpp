@@ -122,15 +122,15 @@ TEST(PairDigest, GivesWhatFileDigestGivesForEachSide)
         tree.File(L"a", Pattern(length[0]));
         tree.File(L"b", Pattern(length[1]));
         std::wstring a, b;
-        pair.Digests(tree.Path(L"a"), tree.Path(L"b"), a, b);
+        pair.Await(pair.Submit(tree.Path(L"a"), tree.Path(L"b")), a, b);
         EXPECT_EQ(a, qf::FileDigest(tree.Path(L"a"))) << length[0];
         EXPECT_EQ(b, qf::FileDigest(tree.Path(L"b"))) << length[1];
-        EXPECT_EQ(pair.SameContent(tree.Path(L"a"), tree.Path(L"b")), length[0] == length[1]);
+        EXPECT_EQ(pair.SameContent(pair.Submit(tree.Path(L"a"), tree.Path(L"b"))), length[0] == length[1]);
     }
     tree.File(L"a", "");
-    EXPECT_TRUE(pair.SameContent(tree.Path(L"a"), tree.Path(L"missing"))) << "both count as empty";
+    EXPECT_TRUE(pair.SameContent(pair.Submit(tree.Path(L"a"), tree.Path(L"missing")))) << "both count as empty";
     tree.File(L"a", Pattern(2 * block));
-    EXPECT_FALSE(pair.SameContent(tree.Path(L"missing"), tree.Path(L"a")));
+    EXPECT_FALSE(pair.SameContent(pair.Submit(tree.Path(L"missing"), tree.Path(L"a"))));
 }
 
 // Many pairs queued before any is awaited, the way a pass hands over a directory's files:
@@ -182,7 +182,8 @@ TEST(FileDigest, FilesOver2GiBGetTheirTrueDigest)
     const std::wstring expected = L"beb4779fc64048f446755004ea145166";
     EXPECT_EQ(qf::FileDigest(path), expected);
     std::wstring a, b;
-    qf::PairDigest().Digests(path, path, a, b);
+    qf::PairDigest pair;
+    pair.Await(pair.Submit(path, path), a, b);
     EXPECT_EQ(a, expected);
     EXPECT_EQ(b, expected);
 }
