@@ -2,12 +2,8 @@
 # Brings up, once, everything a Wine session needs; called under the prefix lock by wine-run.sh
 # with its streams on /dev/null. Safe to call again: each step checks first.
 set -u
-disp="${DISPLAY#:}"
-disp="${disp%%.*}"
-if ! [ -e "/tmp/.X11-unix/X$disp" ] && command -v Xvfb >/dev/null; then
-  setsid Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$disp" ] && break; sleep 0.1; done
-fi
+. "$QF_HERE/x-display.sh"
+start_display || exit 1
 
 if [ ! -f "$WINEPREFIX/.qf-ready" ]; then
   rm -rf "$WINEPREFIX"

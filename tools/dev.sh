@@ -72,14 +72,12 @@ stop_session() {
   if [ -n "${started_xvfb:-}" ]; then kill "$started_xvfb" 2>/dev/null || true; fi
 }
 
+. "$root/cmake/x-display.sh"
+
 ensure_display() {
   if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=":${QF_DISPLAY_NUMBER:-97}"
-    if [ ! -e "/tmp/.X11-unix/X${DISPLAY#:}" ]; then
-      Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-      started_xvfb=$!
-      for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-    fi
+    start_display
     virtual=1
   fi
 }
