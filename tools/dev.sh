@@ -78,6 +78,7 @@ ensure_display() {
   if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=":${QF_DISPLAY_NUMBER:-97}"
     start_display
+    echo "== display $DISPLAY${started_xvfb:+, an Xvfb started here}"
     virtual=1
   fi
 }
