@@ -157,6 +157,27 @@ public:
         return found;
     }
 
+    // Adds a row the way a user does: a right click `fromBottom` pixels above the list's
+    // bottom edge, the one item the menu offers there, then the folder and the remark.
+    void AddThroughTheMenu(int fromBottom, const std::wstring& folder, const std::wstring& remark) const
+    {
+        RightClickList(fromBottom);
+        HWND menu = Menu();
+        ASSERT_NE(menu, nullptr) << "no context menu";
+        ClickOnlyMenuItem(menu);
+        AnswerFolderAndRemark(folder, remark);
+    }
+
+    // The row's cells; the path is compared ignoring case, as the folder browser may spell it.
+    void ExpectRow(int row, const wchar_t* number, const wchar_t* role, const std::wstring& path,
+                   const wchar_t* remark) const
+    {
+        EXPECT_EQ(Cell(row, 0), number);
+        EXPECT_EQ(Cell(row, 1), role);
+        EXPECT_EQ(_wcsicmp(Cell(row, 2).c_str(), path.c_str()), 0) << Cell(row, 2).c_str();
+        EXPECT_EQ(Cell(row, 3), remark);
+    }
+
     // Answers the folder browser with `folder` and the remark prompt with `remark`.
     void AnswerFolderAndRemark(const std::wstring& folder, const std::wstring& remark) const
     {
@@ -214,34 +235,20 @@ TEST(EndToEnd, AddSaveRestartSynchroniseAndClose)
         EXPECT_EQ(app.Rows(), 0);
 
         // Target, through the real context menu: an empty list offers one item.
-        app.RightClickList(40);
-        HWND menu = app.Menu();
-        ASSERT_NE(menu, nullptr) << "no context menu on the empty list";
-        App::ClickOnlyMenuItem(menu);
-        app.AnswerFolderAndRemark(target, L"备份盘");
+        app.AddThroughTheMenu(40, target, L"备份盘");
         ASSERT_TRUE(app.LogHas(L"提示: 添加目标目录成功"));
         ASSERT_EQ(app.Rows(), 1);
-        EXPECT_EQ(app.Cell(0, 0), L"1");
-        EXPECT_EQ(app.Cell(0, 1), L"目标目录");
-        EXPECT_EQ(_wcsicmp(app.Cell(0, 2).c_str(), target.c_str()), 0) << app.Cell(0, 2).c_str();
-        EXPECT_EQ(app.Cell(0, 3), L"备份盘");
+        app.ExpectRow(0, L"1", L"目标目录", target, L"备份盘");
 
         // Source: a click below the last row offers "添加源目录".
-        app.RightClickList(20);
-        menu = app.Menu();
-        ASSERT_NE(menu, nullptr);
-        App::ClickOnlyMenuItem(menu);
-        app.AnswerFolderAndRemark(source, L"");
+        app.AddThroughTheMenu(20, source, L"");
         ASSERT_TRUE(app.LogHas(L"提示: 添加源目录成功"));
         ASSERT_EQ(app.Rows(), 2);
-        EXPECT_EQ(app.Cell(1, 0), L"2");
-        EXPECT_EQ(app.Cell(1, 1), L"源目录");
-        EXPECT_EQ(_wcsicmp(app.Cell(1, 2).c_str(), source.c_str()), 0) << app.Cell(1, 2).c_str();
-        EXPECT_EQ(app.Cell(1, 3), L"");
+        app.ExpectRow(1, L"2", L"源目录", source, L"");
 
         // Deleting the target while a source exists is refused with a message box.
         app.RightClickList(-1);
-        menu = app.Menu();
+        HWND menu = app.Menu();
         ASSERT_NE(menu, nullptr) << "no row menu";
         App::ClickLastMenuItem(menu, 3);  // 删除目录
         HWND box = WaitForProcessWindow(app.Pid(), L"#32770", L"信息：", kShortWait);

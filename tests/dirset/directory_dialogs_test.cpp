@@ -38,6 +38,15 @@ protected:
     const DWORD uiThread = GetCurrentThreadId();
 };
 
+// Waits for the program's message box and confirms it; true when it says `text`.
+bool AnswerMessageBox(DWORD uiThread, const wchar_t* text)
+{
+    HWND box = WaitForThreadWindow(uiThread, L"#32770", L"信息：");
+    const bool said = box && HasChildWithText(box, text);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return said;
+}
+
 // Answers the remark prompt: records its prompt text, types `remark` and confirms, or cancels
 // when `remark` is null.
 std::thread AnswerPrompt(DWORD uiThread, const wchar_t* remark, std::wstring& prompt)
@@ -88,9 +97,7 @@ TEST_F(DirectoryDialogs, LimitAndTargetRefusalsShowTheMessageBox)
     std::thread answer([&] {
         HWND dialog = WaitForThreadWindow(uiThread, L"#32770", L"提示");
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        HWND box = WaitForThreadWindow(uiThread, L"#32770", L"信息：");
-        sawLimit = box && HasChildWithText(box, L"已达上限");
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        sawLimit = AnswerMessageBox(uiThread, L"已达上限");
     });
     AddSourceDirectory();
     answer.join();
@@ -99,11 +106,7 @@ TEST_F(DirectoryDialogs, LimitAndTargetRefusalsShowTheMessageBox)
 
     bool sawRefusal = false;
     ui.Select(0);
-    answer = std::thread([&] {
-        HWND box = WaitForThreadWindow(uiThread, L"#32770", L"信息：");
-        sawRefusal = box && HasChildWithText(box, L"当前存在源目录,不能删除目标目录!");
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-    });
+    answer = std::thread([&] { sawRefusal = AnswerMessageBox(uiThread, L"当前存在源目录,不能删除目标目录!"); });
     DeleteDirectory();
     answer.join();
     EXPECT_TRUE(sawRefusal);

@@ -171,21 +171,22 @@ TEST_F(DirectoryOps, ModifyKeepsPositionAndRoleAndLeavesNoSelection)
     ui.folders = {L"E:\\new target", L"E:\\new b"};
     ui.remarks = {L"", L"新"};
 
-    ui.Select(0);
-    ModifyDirectory();
-    EXPECT_EQ(ui.Rows(), (Rows{{L"1", L"目标目录", L"E:\\new target", L""},
-                               {L"2", L"源目录", L"C:\\a", L"a"},
-                               {L"3", L"目标目录", L"C:\\b", L"b"},
-                               {L"4", L"源目录", L"C:\\c", L"c"}}));
-    EXPECT_EQ(DirectoryListView(ui.list()).Selection(), -1);
-
-    ui.Select(2);
-    ModifyDirectory();
-    EXPECT_EQ(ui.Rows(), (Rows{{L"1", L"目标目录", L"E:\\new target", L""},
-                               {L"2", L"源目录", L"C:\\a", L"a"},
-                               {L"3", L"源目录", L"E:\\new b", L"新"},
-                               {L"4", L"源目录", L"C:\\c", L"c"}}));
-    EXPECT_EQ(DirectoryListView(ui.list()).Selection(), -1);
+    // Each modification leaves the list as given and nothing selected.
+    auto modify = [&](int row, const Rows& expected) {
+        SCOPED_TRACE(row);
+        ui.Select(row);
+        ModifyDirectory();
+        EXPECT_EQ(ui.Rows(), expected);
+        EXPECT_EQ(DirectoryListView(ui.list()).Selection(), -1);
+    };
+    modify(0, {{L"1", L"目标目录", L"E:\\new target", L""},
+               {L"2", L"源目录", L"C:\\a", L"a"},
+               {L"3", L"目标目录", L"C:\\b", L"b"},
+               {L"4", L"源目录", L"C:\\c", L"c"}});
+    modify(2, {{L"1", L"目标目录", L"E:\\new target", L""},
+               {L"2", L"源目录", L"C:\\a", L"a"},
+               {L"3", L"源目录", L"E:\\new b", L"新"},
+               {L"4", L"源目录", L"C:\\c", L"c"}});
     EXPECT_EQ(ui.asked, (Asked{L"pick", kTwoMarks, L"pick", kTwoMarks}));
     EXPECT_EQ(ui.Log(), L"");
 

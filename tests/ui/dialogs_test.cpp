@@ -67,18 +67,27 @@ TEST(ShowMessageBox, AnswersWithTheProgramsCodesUnderTheDefaultCaption)
     }
 }
 
-TEST(ShowMessageBox, IsTaskModalWithoutOwnerAndKeepsAGivenCaption)
+// Opens a dialog beside a window of the program: the window must be disabled while the
+// dialog is open and enabled again once it is answered with `button`.
+template <class Open>
+void ExpectTaskModal(const wchar_t* caption, int button, Open open)
 {
     HostWindow host;
     bool hostEnabledMeanwhile = true;
-    DialogAnswerer answer(L"别的标题", [&](HWND box) {
+    DialogAnswerer answer(caption, [&](HWND dialog) {
         hostEnabledMeanwhile = IsWindowEnabled(host.get()) != FALSE;
-        qf::test::PressButton(box, IDOK);
+        qf::test::PressButton(dialog, button);
     });
-    EXPECT_EQ(qf::ShowMessageBox(L"x", MB_OK, L"别的标题"), qf::kAnswerOk);
+    open();
     EXPECT_TRUE(answer.Found());
     EXPECT_FALSE(hostEnabledMeanwhile);
     EXPECT_TRUE(IsWindowEnabled(host.get()));
+}
+
+TEST(ShowMessageBox, IsTaskModalWithoutOwnerAndKeepsAGivenCaption)
+{
+    ExpectTaskModal(L"别的标题", IDOK,
+                    [] { EXPECT_EQ(qf::ShowMessageBox(L"x", MB_OK, L"别的标题"), qf::kAnswerOk); });
 }
 
 struct PromptSeen {
@@ -154,17 +163,10 @@ TEST(AskText, CancelButtonEscAndCloseBoxLeaveTheTextAlone)
 
 TEST(AskText, KeepsTheProgramsOtherWindowsDisabledWhileOpen)
 {
-    HostWindow host;
-    bool hostEnabledMeanwhile = true;
-    DialogAnswerer answer(L"请输入：", [&](HWND dialog) {
-        hostEnabledMeanwhile = IsWindowEnabled(host.get()) != FALSE;
-        qf::test::PressButton(dialog, IDCANCEL);
+    ExpectTaskModal(L"请输入：", IDCANCEL, [] {
+        std::wstring text;
+        EXPECT_FALSE(qf::AskText(L"?", text));
     });
-    std::wstring text;
-    EXPECT_FALSE(qf::AskText(L"?", text));
-    EXPECT_TRUE(answer.Found());
-    EXPECT_FALSE(hostEnabledMeanwhile);
-    EXPECT_TRUE(IsWindowEnabled(host.get()));
 }
 
 // Rows of the prompt control's own drawing that hold any ink, in text lines of the font.
