@@ -16,5 +16,5 @@ if(QF_TESTS)
   qf_add_test(scheduler_test SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/scheduler_test.cpp
     LIBS qf_scheduler_testing TIMEOUT 90 LABELS engine)
   qf_add_test(message_wait_test SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/message_wait_test.cpp
-    LIBS qf_scheduler TIMEOUT 60 LABELS engine)
+    LIBS qf_scheduler qf_test_support TIMEOUT 60 LABELS engine)
 endif()

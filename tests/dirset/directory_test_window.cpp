@@ -9,27 +9,11 @@
 #include "ui/ui_thread.h"
 
 namespace qf::test {
-namespace {
-
-const wchar_t kClass[] = L"QuenfoldDirectoryTestWindow";
-
-void RegisterTestClass()
-{
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kClass;
-    RegisterClassW(&wc);
-}
-
-}  // namespace
 
 DirectoryTestWindow::DirectoryTestWindow()
 {
     BindUiThread();
-    RegisterTestClass();
-    window_ = CreateWindowExW(0, kClass, L"dirlist test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 400, 320,
-                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    window_ = CreateTestWindow(L"QuenfoldDirectoryTestWindow", 50, 50, 400, 320);
     list_ = CreateDirectoryList(window_, 1001, RECT{8, 88, 376, 224});
     CreateLogBox(window_, 1002, RECT{126, 5, 376, 88});
     AnswerDialogs(true);

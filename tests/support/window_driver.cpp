@@ -194,6 +194,18 @@ HWND FindChild(HWND parent, std::function<bool(HWND)> wanted)
 
 }  // namespace
 
+HWND CreateTestWindow(const wchar_t* className, int x, int y, int width, int height, WNDPROC proc, HWND parent)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    const DWORD style = parent == HWND_MESSAGE ? 0 : WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    return CreateWindowExW(0, className, className, style, x, y, width, height, parent, nullptr, wc.hInstance, nullptr);
+}
+
 HWND FindDescendant(HWND parent, const wchar_t* className)
 {
     return FindChild(parent, [&](HWND child) { return ClassOf(child) == className; });

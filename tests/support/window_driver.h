@@ -17,6 +17,12 @@
 
 namespace qf::test {
 
+// A window of this thread standing in for one of the program's, its class (`className`, run
+// by `proc`) registered on first use: visible and top-level at (x, y), or message-only when
+// `parent` is HWND_MESSAGE.
+HWND CreateTestWindow(const wchar_t* className, int x, int y, int width, int height, WNDPROC proc = DefWindowProcW,
+                      HWND parent = nullptr);
+
 // Checks `ready` every 20 ms until it is true or `milliseconds` have passed.
 bool WaitFor(const std::function<bool()>& ready, DWORD milliseconds);
 

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/window_driver.h"
 #include "win/unique_handle.h"
 
 namespace {
@@ -49,12 +50,7 @@ struct Receiver {
     }
     Receiver()
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QfWaitReceiver";
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        window = qf::test::CreateTestWindow(L"QfWaitReceiver", 0, 0, 0, 0, Proc, HWND_MESSAGE);
         gReceived.clear();
         gReceivedAt.clear();
     }

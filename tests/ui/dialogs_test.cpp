@@ -21,16 +21,7 @@ constexpr int kMessageTextId = 0xFFFF;
 // A visible top-level window of the test thread, standing in for the main window.
 class HostWindow {
 public:
-    HostWindow()
-    {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QfDialogsTestHost";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
-    }
+    HostWindow() : window_(qf::test::CreateTestWindow(L"QfDialogsTestHost", 10, 10, 300, 200)) {}
     ~HostWindow() { DestroyWindow(window_); }
     HWND get() const { return window_; }
 

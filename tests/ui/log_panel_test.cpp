@@ -41,14 +41,7 @@ protected:
     void SetUp() override
     {
         qf::BindUiThread();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = HostProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = L"QfLogPanelTestHost";
-        RegisterClassW(&wc);
-        host_ = CreateWindowExW(0, wc.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 386, 312,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+        host_ = qf::test::CreateTestWindow(L"QfLogPanelTestHost", 20, 20, 386, 312, HostProc);
         box_ = qf::CreateLogBox(host_, kLogBoxId, RECT{126, 5, 126 + 250, 5 + 83});
         ASSERT_NE(box_, nullptr);
     }

@@ -43,17 +43,11 @@ protected:
     {
         qf::SetSyncRunning(false);
         qf::BindUiThread();
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QfSyncHostTest";
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"sync host test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
-                                 480, 360, nullptr, nullptr, wc.hInstance, nullptr);
+        window = qf::test::CreateTestWindow(L"QfSyncHostTest", 40, 40, 480, 360);
         interval = CreateWindowExW(0, L"EDIT", L"600", WS_CHILD | WS_VISIBLE | WS_BORDER, 8, 8, 80, 24, window,
-                                   nullptr, wc.hInstance, nullptr);
+                                   nullptr, GetModuleHandleW(nullptr), nullptr);
         button = CreateWindowExW(0, L"BUTTON", L"开  始", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 96, 8, 80, 24,
-                                 window, nullptr, wc.hInstance, nullptr);
+                                 window, nullptr, GetModuleHandleW(nullptr), nullptr);
         qf::CreateDirectoryList(window, 1001, RECT{8, 40, 460, 180});
         log = qf::CreateLogBox(window, 1002, RECT{8, 190, 460, 330});
         host = new qf::ControlSyncHost(interval, button);  // kept: a worker may outlive the test
