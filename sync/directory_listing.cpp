@@ -1,43 +1,24 @@
 #include "sync/directory_listing.h"
 
 #include "sync/long_path.h"
+#include "sync/md5_hasher.h"
 #include "win/unique_handle.h"
 
 #include <winternl.h>
 
 #include <algorithm>
+#include <cwchar>
 
 namespace qf {
 namespace {
 
+// About 150 bytes an entry: both sides of a level together hold a few MiB at most.
+constexpr std::size_t kListingCap = 8192;
+std::size_t gListingCap = 0;  // kListingCap
+
 bool IsDotName(const wchar_t* name, std::size_t length)
 {
     return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
-}
-
-// Reads the entries through the handle already open for the identity, so a directory costs
-// one open however many entries it has.
-bool QueryEntries(HANDLE directory, std::vector<ListedEntry>& entries)
-{
-    std::vector<LONGLONG> buffer(64 * 1024 / sizeof(LONGLONG));  // aligned for the records
-    FILE_INFO_BY_HANDLE_CLASS kind = FileFullDirectoryRestartInfo;
-    for (;;) {
-        if (!GetFileInformationByHandleEx(directory, kind, buffer.data(),
-                                          static_cast<DWORD>(buffer.size() * sizeof(LONGLONG))))
-            return GetLastError() == ERROR_NO_MORE_FILES;
-        kind = FileFullDirectoryInfo;
-        const unsigned char* record = reinterpret_cast<const unsigned char*>(buffer.data());
-        for (;;) {
-            auto info = reinterpret_cast<const FILE_FULL_DIR_INFO*>(record);
-            std::size_t length = info->FileNameLength / sizeof(wchar_t);
-            if (!IsDotName(info->FileName, length))
-                entries.push_back(ListedEntry{std::wstring(info->FileName, length), info->FileAttributes,
-                                              static_cast<unsigned long long>(info->EndOfFile.QuadPart)});
-            if (info->NextEntryOffset == 0)
-                break;
-            record += info->NextEntryOffset;
-        }
-    }
 }
 
 // The file id alone, as the file system keeps it with the open file (FileInternalInformation,
@@ -97,18 +78,87 @@ int CompareNames(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE);
 }
 
+// Keeps the first ListingCap() entries and the count and fingerprint of all of them.
+class ListingBuilder {
+public:
+    explicit ListingBuilder(DirectoryListing& listing) : listing_(listing) { Restart(); }
+
+    void Restart()
+    {
+        listing_.entries.clear();
+        listing_.complete = true;
+        listing_.count = 0;
+        hashing_ = hasher_.Restart();
+    }
+
+    void Add(ListedEntry&& entry)
+    {
+        if (hashing_) {
+            const Record record{static_cast<unsigned long long>(entry.name.size()), entry.size, entry.attributes};
+            hasher_.Update(reinterpret_cast<const unsigned char*>(&record), sizeof(record));
+            hasher_.Update(reinterpret_cast<const unsigned char*>(entry.name.data()),
+                           entry.name.size() * sizeof(wchar_t));
+        }
+        ++listing_.count;
+        if (listing_.entries.size() < ListingCap())
+            listing_.entries.push_back(std::move(entry));
+        else
+            listing_.complete = false;
+    }
+
+    void Finish()
+    {
+        if (!hashing_ || !hasher_.Finish(listing_.fingerprint))
+            listing_.fingerprint.clear();
+    }
+
+private:
+    struct Record {
+        unsigned long long length;
+        unsigned long long size;
+        unsigned long long attributes;
+    };
+    DirectoryListing& listing_;
+    Hasher hasher_;
+    bool hashing_ = false;
+};
+
 }  // namespace
 
 bool ListDirectory(const std::wstring& directory, DirectoryListing& listing)
 {
     listing = DirectoryListing{};
-    FileHandle handle = OpenDirectory(directory);
-    if (!handle || !QueryIdentity(handle.get(), listing.identity))
+    DirectoryReader reader;
+    if (!reader.Open(directory) || !QueryIdentity(reader.Handle(), listing.identity))
         return false;
-    if (QueryEntries(handle.get(), listing.entries))
-        return true;
-    listing.entries.clear();
-    return FindDirectoryEntries(directory, listing.entries);
+    ListingBuilder builder(listing);
+    ListedEntry entry;
+    while (reader.Next(entry))
+        builder.Add(std::move(entry));
+    if (reader.Failed() && reader.Gave()) {
+        // Failed part way: read it all again the other way.
+        builder.Restart();
+        reader = DirectoryReader();
+        reader.Open(directory, true);
+        while (reader.Next(entry))
+            builder.Add(std::move(entry));
+    }
+    if (reader.Failed()) {
+        listing.entries.clear();
+        return false;
+    }
+    builder.Finish();
+    return true;
+}
+
+std::size_t ListingCap()
+{
+    return gListingCap ? gListingCap : kListingCap;
+}
+
+void SetListingCapForTesting(std::size_t cap)
+{
+    gListingCap = cap;
 }
 
 bool SameVolume(const std::wstring& first, const std::wstring& second)
@@ -121,19 +171,128 @@ bool SameVolume(const std::wstring& first, const std::wstring& second)
 bool FindDirectoryEntries(const std::wstring& directory, std::vector<ListedEntry>& entries)
 {
     entries.clear();
+    DirectoryReader reader;
+    reader.Open(directory, true);
+    ListedEntry entry;
+    while (reader.Next(entry))
+        entries.push_back(std::move(entry));
+    return !reader.Failed();
+}
+
+bool DirectoryReader::Open(const std::wstring& directory, bool throughFind)
+{
+    directory_ = directory;
+    throughFind_ = throughFind;
+    if (throughFind)
+        return true;
+    handle_ = OpenDirectory(directory);
+    return static_cast<bool>(handle_);
+}
+
+bool DirectoryReader::Next(ListedEntry& entry)
+{
+    while (!ended_ && !failed_) {
+        if (throughFind_) {
+            if (NextFound(entry))
+                return true;
+            continue;
+        }
+        if (!haveRecord_) {
+            haveRecord_ = FetchFromHandle();
+            continue;
+        }
+        auto info = reinterpret_cast<const FILE_FULL_DIR_INFO*>(reinterpret_cast<const unsigned char*>(buffer_.data()) +
+                                                                next_);
+        if (info->NextEntryOffset == 0)
+            haveRecord_ = false;
+        else
+            next_ += info->NextEntryOffset;
+        std::size_t length = info->FileNameLength / sizeof(wchar_t);
+        if (IsDotName(info->FileName, length))
+            continue;
+        entry.name.assign(info->FileName, length);
+        entry.attributes = info->FileAttributes;
+        entry.size = static_cast<unsigned long long>(info->EndOfFile.QuadPart);
+        gave_ = true;
+        return true;
+    }
+    return false;
+}
+
+// One buffer of records through the handle, so a directory costs one open however many
+// entries it has. A file system that cannot be asked this way is read through find instead,
+// as long as nothing was given yet.
+bool DirectoryReader::FetchFromHandle()
+{
+    if (buffer_.empty())
+        buffer_.resize(64 * 1024 / sizeof(LONGLONG));
+    FILE_INFO_BY_HANDLE_CLASS kind = started_ ? FileFullDirectoryInfo : FileFullDirectoryRestartInfo;
+    started_ = true;
+    next_ = 0;
+    if (GetFileInformationByHandleEx(handle_.get(), kind, buffer_.data(),
+                                     static_cast<DWORD>(buffer_.size() * sizeof(LONGLONG))))
+        return true;
+    if (GetLastError() == ERROR_NO_MORE_FILES)
+        ended_ = true;
+    else if (gave_)
+        failed_ = true;
+    else
+        throughFind_ = true;
+    return false;
+}
+
+// The next entry through FindFirstFileExW, "." and ".." included (Next passes over them).
+bool DirectoryReader::NextFound(ListedEntry& entry)
+{
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileExW((directory + L"*.*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+    if (!find_) {
+        find_.reset(FindFirstFileExW((directory_ + L"*.*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                      nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (!find)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive root has no "." either
+        if (!find_) {
+            // An empty drive root has no "." either.
+            if (GetLastError() == ERROR_FILE_NOT_FOUND)
+                ended_ = true;
+            else
+                failed_ = true;
+            return false;
+        }
+    } else if (!FindNextFileW(find_.get(), &data)) {
+        if (GetLastError() == ERROR_NO_MORE_FILES)
+            ended_ = true;
+        else
+            failed_ = true;
+        return false;
+    }
+    std::size_t length = std::wcslen(data.cFileName);
+    if (IsDotName(data.cFileName, length))
+        return false;
+    entry.name.assign(data.cFileName, length);
+    entry.attributes = data.dwFileAttributes;
+    entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    gave_ = true;
+    return true;
+}
+
+// One name asked alone: the find pattern is the name itself, which holds no wildcard on the
+// platform's file systems; what comes back is checked all the same.
+Lookup FindEntry(const std::wstring& directory, const std::wstring& name, ListedEntry& entry)
+{
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW((directory + name).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                     nullptr, 0));
+    if (!find) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Lookup::Missing : Lookup::Failed;
+    }
     do {
-        std::size_t length = std::wcslen(data.cFileName);
-        if (!IsDotName(data.cFileName, length))
-            entries.push_back(ListedEntry{data.cFileName, data.dwFileAttributes,
-                                          (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
-                                              data.nFileSizeLow});
+        if (CompareNames(data.cFileName, name) == CSTR_EQUAL) {
+            entry.name = data.cFileName;
+            entry.attributes = data.dwFileAttributes;
+            entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            return Lookup::Found;
+        }
     } while (FindNextFileW(find.get(), &data));
-    return GetLastError() == ERROR_NO_MORE_FILES;
+    return GetLastError() == ERROR_NO_MORE_FILES ? Lookup::Missing : Lookup::Failed;
 }
 
 NameIndex::NameIndex(const std::vector<ListedEntry>& entries)

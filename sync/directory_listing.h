@@ -1,11 +1,19 @@
 #pragma once
 // One directory read in one go: its identity (its file id, to notice a directory met again
-// through a link) and its entries with the names, attributes and sizes the listing gives, so
-// the pass never has to probe a file to decide about it. Asking the volume costs more than
-// the listing itself on some platforms, so the listing leaves it at 0 and SameVolume asks it
-// only where ids agree.
+// through a link), a fingerprint of all its entries, and the entries themselves with the
+// names, attributes and sizes the listing gives, so the pass never has to probe a file to
+// decide about it. Asking the volume costs more than the listing itself on some platforms, so
+// the listing leaves it at 0 and SameVolume asks it only where ids agree.
+//
+// A listing holds at most ListingCap() entries, so a directory of any size costs a bounded
+// amount of memory; past that it reads on only to finish the fingerprint and the count, and
+// the caller reads the directory again with a DirectoryReader and asks single names with
+// FindEntry.
+#include "win/unique_handle.h"
+
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -29,10 +37,25 @@ struct DirectoryIdentity {
 struct DirectoryListing {
     DirectoryIdentity identity;
     std::vector<ListedEntry> entries;  // in the file system's order, without "." and ".."
+    bool complete = true;              // false when `entries` holds only the first ListingCap()
+    unsigned long long count = 0;      // of all entries
+    std::vector<unsigned char> fingerprint;  // MD5 of all names, attributes and sizes in order; empty
+                                             // where the platform could not hash
+
+    // Same entries in the same order, as far as the fingerprints can tell.
+    bool SameEntries(const DirectoryListing& other) const
+    {
+        return !fingerprint.empty() && count == other.count && fingerprint == other.fingerprint;
+    }
 };
 
 // Lists `directory` (a path ending in a separator); false when it cannot be opened or read.
 bool ListDirectory(const std::wstring& directory, DirectoryListing& listing);
+
+// Entries a listing holds at most. A test sets its own to take the large-directory way with
+// a few files; 0 restores the default.
+std::size_t ListingCap();
+void SetListingCapForTesting(std::size_t cap);
 
 // True when both directories are known to lie on one volume (same serial number). Opens and
 // asks both: meant for the rare directories whose ids and entries agree already.
@@ -41,6 +64,51 @@ bool SameVolume(const std::wstring& first, const std::wstring& second);
 // The entries through FindFirstFileExW with the pattern "*.*": the way to list a file system
 // that cannot be asked through an open directory handle.
 bool FindDirectoryEntries(const std::wstring& directory, std::vector<ListedEntry>& entries);
+
+// Reads a directory's entries one at a time, holding only one buffer of them:
+//
+//   DirectoryReader reader;
+//   if (reader.Open(directory))
+//       while (reader.Next(entry)) ...;
+//   if (reader.Failed()) ...;
+//
+// Through the open directory handle where the file system allows it, else through
+// FindFirstFileExW, as ListDirectory.
+class DirectoryReader {
+public:
+    // False when the directory cannot be opened. `throughFind` skips the handle's way.
+    bool Open(const std::wstring& directory, bool throughFind = false);
+    HANDLE Handle() const { return handle_.get(); }
+    // The next entry in the file system's order, without "." and ".."; false at the end or
+    // on a failure.
+    bool Next(ListedEntry& entry);
+    bool Failed() const { return failed_; }
+    // True once an entry was given: a failure after that cannot be mended by starting over.
+    bool Gave() const { return gave_; }
+
+private:
+    bool FetchFromHandle();
+    bool NextFound(ListedEntry& entry);
+
+    std::wstring directory_;
+    FileHandle handle_;
+    FindHandle find_;
+    bool throughFind_ = false;
+    bool started_ = false;
+    bool ended_ = false;
+    bool failed_ = false;
+    bool gave_ = false;
+    std::vector<LONGLONG> buffer_;  // aligned for the records
+    std::size_t next_ = 0;          // offset of the next record, or buffer size at its end
+    bool haveRecord_ = false;
+};
+
+// How FindEntry found a name.
+enum class Lookup { Found, Missing, Failed };
+
+// The entry of `name` in `directory` (a path ending in a separator), asked of the file system
+// by that name alone, compared as the file system compares names.
+Lookup FindEntry(const std::wstring& directory, const std::wstring& name, ListedEntry& entry);
 
 // Looks names up the way the file system compares them: ordinal, ignoring case.
 class NameIndex {

@@ -55,13 +55,6 @@ bool SameName(const std::wstring& a, const std::wstring& b)
            CSTR_EQUAL;
 }
 
-bool SameEntries(const std::vector<ListedEntry>& a, const std::vector<ListedEntry>& b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ListedEntry& x, const ListedEntry& y) {
-        return x.name == y.name && x.attributes == y.attributes && x.size == y.size;
-    });
-}
-
 // A path as the user knows it: the row's path, then the names below it, one "\" between.
 std::wstring UserPath(const std::wstring& row, const std::wstring& below)
 {
@@ -83,6 +76,7 @@ struct Side {
     std::wstring path;  // engine form, ending in a separator
     DirectoryListing listing;
     DirectoryIdentity identity;
+    std::unique_ptr<NameIndex> names;  // over the listing's entries, where built
 
     bool List()
     {
@@ -95,15 +89,66 @@ struct Side {
     // give none (zero) and some give one id to many directories, so the entries must agree too.
     bool IsAgain(const Side& earlier) const
     {
-        return identity.file != 0 && identity == earlier.identity && SameEntries(listing.entries, earlier.listing.entries) &&
+        return identity.file != 0 && identity == earlier.identity && listing.SameEntries(earlier.listing) &&
                SameVolume(path, earlier.path);
     }
+    // The entry of `name` on this side: from the listing where it holds them all, else asked
+    // of the file system by that name.
+    Lookup Find(const std::wstring& name, ListedEntry& found) const
+    {
+        if (!listing.complete)
+            return FindEntry(path, name, found);
+        const ListedEntry* entry = nullptr;
+        if (names) {
+            entry = names->Find(name);
+        } else {
+            auto at = std::find_if(listing.entries.begin(), listing.entries.end(),
+                                   [&](const ListedEntry& e) { return SameName(e.name, name); });
+            entry = at == listing.entries.end() ? nullptr : &*at;
+        }
+        if (!entry)
+            return Lookup::Missing;
+        found = *entry;
+        return Lookup::Found;
+    }
+    // Drops the entries, which this side is then asked for by name.
+    void Forget()
+    {
+        names.reset();
+        std::vector<ListedEntry>().swap(listing.entries);
+        listing.complete = false;
+    }
 };
+
+// Calls `visit` for each entry of a side in listing order: from its listing where that holds
+// them all, else from the directory read again. False when that reading failed.
+template <typename Visit>
+bool EachEntry(const Side& side, Visit visit)
+{
+    if (side.listing.complete) {
+        for (const ListedEntry& entry : side.listing.entries)
+            visit(entry);
+        return true;
+    }
+    DirectoryReader reader;
+    if (!reader.Open(side.path))
+        return false;
+    ListedEntry entry;
+    while (reader.Next(entry))
+        visit(entry);
+    return !reader.Failed();
+}
 
 // One pass over a source tree. Each level lists the source and the target directory once
 // and decides every file from the two listings; only files whose sizes agree are read, and
 // only files that must change are written. A directory is entered only where both sides
 // have it, and never while it is already on the way down (a link looping back).
+//
+// Memory stays bounded whatever the tree. A listing holds at most ListingCap() entries; a
+// larger directory is read again, entry by entry, for its files and then for its
+// sub-directories, and the other side is asked for each name alone. The way down keeps of
+// each level only its sub-directories, and only while their total stays within a budget;
+// past that a level reads its source again for them too.
 //
 // The way down is kept on the heap, not the call stack, so no depth of tree can overflow the
 // calling thread's stack.
@@ -117,46 +162,80 @@ private:
     struct Level {
         Side source;
         Side target;
-        std::wstring relative;  // the names below the rows' directories
-        std::unique_ptr<NameIndex> targetNames;  // points into `target`, so a Level never moves
-        std::size_t nextEntry = 0;               // where the sub-directory step goes on
+        std::wstring relative;                  // the names below the rows' directories
+        std::size_t nextEntry = 0;              // where the sub-directory step goes on
+        std::unique_ptr<DirectoryReader> again;  // the source read again for that step
+        std::size_t held = 0;                   // entries kept for that step
     };
 
     void Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative);
     bool IsOnTheWay(const Level& level) const;
     void RemoveLeftovers(const Level& level);
     struct FileStep {
-        const ListedEntry* source;
-        const std::wstring* targetName;
+        std::wstring sourceName;
+        unsigned long long size;
+        std::wstring targetName;
         FileAction action;
         std::size_t ticket;  // of the digests, when the content decides
     };
+    struct Round {
+        std::vector<FileStep> steps;
+        ClaimedNames claimed;
+    };
     void Files(const Level& level);
+    void File(const Level& level, const ListedEntry& entry, Round& round);
     void CarryOut(const Level& level, const std::vector<FileStep>& round);
+    void KeepForDescent(Level& level);
+    bool NextSource(Level& level, ListedEntry& entry);
 
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
     PairDigest digest_;
     SideTask side_;
     std::vector<std::unique_ptr<Level>> way_;
+    std::size_t held_ = 0;  // entries the way down keeps, all levels together
     PassFailures failures_;
 };
 
 void Pass::Run(const std::wstring& source, const std::wstring& target)
 {
     Enter(source, target, std::wstring());
+    ListedEntry entry;
+    ListedEntry existing;
     while (!way_.empty()) {
         Level& level = *way_.back();
-        if (level.nextEntry == level.source.listing.entries.size()) {
+        if (!NextSource(level, entry)) {
+            held_ -= level.held;
             way_.pop_back();
             continue;
         }
-        const ListedEntry& entry = level.source.listing.entries[level.nextEntry++];
-        const ListedEntry* existing = level.targetNames->Find(entry.name);
-        if (EntersDirectory(entry, existing))
-            Enter(level.source.path + entry.name + L'\\', level.target.path + existing->name + L'\\',
+        if (!entry.IsDirectory())
+            continue;
+        const Lookup found = level.target.Find(entry.name, existing);
+        if (found == Lookup::Failed) {
+            failures_.AddDirectory(UserPath(sourceRow_, Below(level.relative, entry.name)));
+            continue;
+        }
+        if (EntersDirectory(entry, found == Lookup::Found ? &existing : nullptr))
+            Enter(level.source.path + entry.name + L'\\', level.target.path + existing.name + L'\\',
                   Below(level.relative, entry.name));
     }
+}
+
+// The next source entry of a level's sub-directory step, false after the last.
+bool Pass::NextSource(Level& level, ListedEntry& entry)
+{
+    if (!level.again) {
+        if (level.nextEntry == level.source.listing.entries.size())
+            return false;
+        entry = level.source.listing.entries[level.nextEntry++];
+        return true;
+    }
+    if (level.again->Next(entry))
+        return true;
+    if (level.again->Failed())
+        failures_.AddDirectory(UserPath(sourceRow_, level.relative));
+    return false;
 }
 
 // A level's files are all handled when it is entered; its sub-directories follow one by one.
@@ -196,9 +275,14 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     }
     if (IsOnTheWay(*level))
         return;
-    level->targetNames = std::make_unique<NameIndex>(level->target.listing.entries);
+    for (Side* side : {&level->source, &level->target})
+        if (!side->listing.complete)
+            side->Forget();
+    if (level->target.listing.complete)
+        level->target.names = std::make_unique<NameIndex>(level->target.listing.entries);
     RemoveLeftovers(*level);
     Files(*level);
+    KeepForDescent(*level);
     way_.push_back(std::move(level));
 }
 
@@ -213,13 +297,13 @@ bool Pass::IsOnTheWay(const Level& level) const
 // form in the source too is the user's (an earlier target used as a source) and stays.
 void Pass::RemoveLeftovers(const Level& level)
 {
-    const std::vector<ListedEntry>& sources = level.source.listing.entries;
-    for (const ListedEntry& entry : level.target.listing.entries) {
+    ListedEntry found;
+    EachEntry(level.target, [&](const ListedEntry& entry) {
         if (entry.IsDirectory() || !IsMarked(entry.attributes) || !IsTemporaryName(entry.name))
-            continue;
-        if (std::none_of(sources.begin(), sources.end(), [&](const ListedEntry& s) { return SameName(s.name, entry.name); }))
+            return;
+        if (level.source.Find(entry.name, found) == Lookup::Missing)
             RemoveLeftover(level.target.path, entry.name);
-    }
+    });
 }
 
 // A level's files are decided from the listings first; the pairs that need their digests are
@@ -230,37 +314,46 @@ void Pass::RemoveLeftovers(const Level& level)
 // files are all done, so each file sees its reads and writes in listing order.
 void Pass::Files(const Level& level)
 {
-    const bool sameDirectory = level.source.identity == level.target.identity;
-    std::vector<FileStep> round;
-    ClaimedNames claimed;
-    for (const ListedEntry& entry : level.source.listing.entries) {
-        if (entry.IsDirectory())
-            continue;
-        const ListedEntry* existing = level.targetNames->Find(entry.name);
-        // An existing target keeps the spelling it has.
-        const std::wstring& name = existing ? existing->name : entry.name;
-        FileAction action = DecideFile(entry, existing);
-        if (action == FileAction::Nothing)
-            continue;
-        if (action == FileAction::Blocked) {
-            failures_.AddFile(UserPath(sourceRow_, Below(level.relative, entry.name)));
-            continue;
-        }
-        const std::wstring* names[] = {&name, sameDirectory ? &entry.name : nullptr};
-        // A round is bounded too, so what it holds (paths, digests, claims) stays small in a
-        // directory of any size.
-        if (round.size() == kLargestRound || !claimed.Claim(names)) {
-            CarryOut(level, round);
-            round.clear();
-            claimed.Clear();
-            claimed.Claim(names);
-        }
-        FileStep step{&entry, &name, action, 0};
-        if (action == FileAction::CompareContent)
-            step.ticket = digest_.Submit(level.target.path + name, level.source.path + entry.name);
-        round.push_back(step);
+    Round round;
+    if (!EachEntry(level.source, [&](const ListedEntry& entry) { File(level, entry, round); }))
+        failures_.AddDirectory(UserPath(sourceRow_, level.relative));
+    CarryOut(level, round.steps);
+}
+
+void Pass::File(const Level& level, const ListedEntry& entry, Round& round)
+{
+    if (entry.IsDirectory())
+        return;
+    ListedEntry existing;
+    const Lookup found = level.target.Find(entry.name, existing);
+    if (found == Lookup::Failed) {
+        failures_.AddFile(UserPath(sourceRow_, Below(level.relative, entry.name)));
+        return;
     }
-    CarryOut(level, round);
+    const ListedEntry* target = found == Lookup::Found ? &existing : nullptr;
+    // An existing target keeps the spelling it has.
+    const std::wstring& name = target ? existing.name : entry.name;
+    FileAction action = DecideFile(entry, target);
+    if (action == FileAction::Nothing)
+        return;
+    if (action == FileAction::Blocked) {
+        failures_.AddFile(UserPath(sourceRow_, Below(level.relative, entry.name)));
+        return;
+    }
+    const bool sameDirectory = level.source.identity == level.target.identity;
+    const std::wstring* names[] = {&name, sameDirectory ? &entry.name : nullptr};
+    // A round is bounded too, so what it holds (paths, digests, claims) stays small in a
+    // directory of any size.
+    if (round.steps.size() == kLargestRound || !round.claimed.Claim(names)) {
+        CarryOut(level, round.steps);
+        round.steps.clear();
+        round.claimed.Clear();
+        round.claimed.Claim(names);
+    }
+    FileStep step{entry.name, entry.size, name, action, 0};
+    if (action == FileAction::CompareContent)
+        step.ticket = digest_.Submit(level.target.path + name, level.source.path + entry.name);
+    round.steps.push_back(std::move(step));
 }
 
 void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
@@ -268,10 +361,41 @@ void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
     for (const FileStep& step : round) {
         const bool copy = step.action == FileAction::Copy ||
                           (step.action == FileAction::CompareContent && !digest_.SameContent(step.ticket));
-        if (copy && !SafeCopy(level.source.path + step.source->name, level.target.path, *step.targetName,
-                             step.source->size))
-            failures_.AddFile(UserPath(sourceRow_, Below(level.relative, step.source->name)));
+        if (copy && !SafeCopy(level.source.path + step.sourceName, level.target.path, step.targetName, step.size))
+            failures_.AddFile(UserPath(sourceRow_, Below(level.relative, step.sourceName)));
     }
+}
+
+// What the way down keeps of a level once its files are done: the sub-directories of both
+// sides, while the way's budget allows; otherwise nothing, and the source is read again.
+void Pass::KeepForDescent(Level& level)
+{
+    auto directoriesOnly = [](Side& side) {
+        std::vector<ListedEntry>& entries = side.listing.entries;
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [](const ListedEntry& entry) { return !entry.IsDirectory(); }),
+                      entries.end());
+        entries.shrink_to_fit();
+        side.names.reset();
+    };
+    if (level.source.listing.complete && level.target.listing.complete) {
+        directoriesOnly(level.source);
+        directoriesOnly(level.target);
+        const std::size_t held = level.source.listing.entries.size() + level.target.listing.entries.size();
+        if (held_ + held <= 2 * ListingCap()) {
+            level.target.names = std::make_unique<NameIndex>(level.target.listing.entries);
+            level.held = held;
+            held_ += held;
+            return;
+        }
+    }
+    level.source.Forget();
+    level.target.Forget();
+    auto again = std::make_unique<DirectoryReader>();
+    if (again->Open(level.source.path))
+        level.again = std::move(again);
+    else
+        failures_.AddDirectory(UserPath(sourceRow_, level.relative));
 }
 
 }  // namespace

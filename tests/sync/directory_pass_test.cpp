@@ -18,7 +18,21 @@ using qf::test::ScratchTree;
 const unsigned long long kOldTime = 130000000000000000ull;  // 2012
 const unsigned long long kNewTime = 160000000000000000ull;  // 2107
 
-TEST(DirectoryPass, FollowsTheDecisionTable)
+// Every pass test runs twice: with whole listings, and with listings cut after one entry, so
+// that the way of large directories (read again, names asked one by one) is shown to decide
+// exactly as the ordinary one.
+class DirectoryPass : public ::testing::TestWithParam<std::size_t> {
+protected:
+    void SetUp() override { qf::SetListingCapForTesting(GetParam()); }
+    void TearDown() override { qf::SetListingCapForTesting(0); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Listings, DirectoryPass, ::testing::Values(std::size_t{0}, std::size_t{1}),
+                         [](const ::testing::TestParamInfo<std::size_t>& cap) {
+                             return std::string(cap.param == 0 ? "Whole" : "Cut");
+                         });
+
+TEST_P(DirectoryPass, FollowsTheDecisionTable)
 {
     ScratchTree tree;
     tree.File(L"src\\new.txt", "new file");
@@ -63,7 +77,7 @@ TEST(DirectoryPass, FollowsTheDecisionTable)
     EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\same-size.txt")), kNewTime);
 }
 
-TEST(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
+TEST_P(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
 {
     ScratchTree tree;
     tree.File(L"src\\locked-source.txt", "12345");
@@ -119,7 +133,7 @@ bool RefuseRename(HANDLE, const std::wstring&)
 // A read-only copy (made from a read-only source) is still brought up to date: its flag is
 // cleared only to replace it, and the new copy has the source's attributes. When replacing
 // fails, the old file keeps its flag and its content, and the failure is told.
-TEST(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
+TEST_P(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
 {
     ScratchTree tree;
     tree.File(L"src\\doc.txt", "new");
@@ -149,7 +163,7 @@ TEST(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
 // Names of the temporaries' form are ordinary files: one in the source (a leftover of an
 // earlier target now used as a source, marked as such) reaches the target on every pass and is
 // never removed there while its source exists; one only in the target is never touched.
-TEST(DirectoryPass, FilesNamedLikeTemporariesAreTheUsers)
+TEST_P(DirectoryPass, FilesNamedLikeTemporariesAreTheUsers)
 {
     ScratchTree tree;
     const std::wstring both = L".quenfold-0123456789abcdef.tmp";
@@ -173,7 +187,7 @@ TEST(DirectoryPass, FilesNamedLikeTemporariesAreTheUsers)
     SetFileAttributesW(tree.Path(L"src\\" + both).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(DirectoryPass, DescendsOnlyWhereTheTargetHasTheDirectory)
+TEST_P(DirectoryPass, DescendsOnlyWhereTheTargetHasTheDirectory)
 {
     ScratchTree tree;
     tree.File(L"src\\top.txt", "0");
@@ -202,7 +216,7 @@ TEST(DirectoryPass, DescendsOnlyWhereTheTargetHasTheDirectory)
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\a\\b\\c\\d\\four.txt")), "4");
 }
 
-TEST(DirectoryPass, SourceThatIsTheTargetChangesNothing)
+TEST_P(DirectoryPass, SourceThatIsTheTargetChangesNothing)
 {
     ScratchTree tree;
     tree.File(L"dir\\a.txt", "a");
@@ -213,7 +227,7 @@ TEST(DirectoryPass, SourceThatIsTheTargetChangesNothing)
     EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dir")).empty());
 }
 
-TEST(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
+TEST_P(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
 {
     const wchar_t* endings[] = {L"", L"\\", L"\\\\", L"/"};
     for (const wchar_t* sourceEnd : endings) {
@@ -238,7 +252,7 @@ TEST(DirectoryPass, TrailingSeparatorsAndTheTargetDirectory)
     EXPECT_TRUE(qf::test::IsDirectoryPath(tree.Path(L"made"))) << "made even when the source is missing";
 }
 
-TEST(DirectoryPass, EmptyPathsWriteNothingOutsideTheTarget)
+TEST_P(DirectoryPass, EmptyPathsWriteNothingOutsideTheTarget)
 {
     ScratchTree tree;
     const std::wstring name = L"qf-empty-target-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
@@ -257,7 +271,7 @@ TEST(DirectoryPass, EmptyPathsWriteNothingOutsideTheTarget)
     EXPECT_FALSE(Exists(tree.Path(L"dst\\" + name)));
 }
 
-TEST(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
+TEST_P(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
 {
     ScratchTree tree;
     // Thai, an emoji outside the basic plane, Romanian letters; the folder name ends in a
@@ -285,7 +299,7 @@ TEST(DirectoryPass, NamesOutsideCodePage936AndPathsOver260Characters)
     EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst" + deep + L"\\same.txt")), kOldTime);
 }
 
-TEST(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
+TEST_P(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
 {
     ScratchTree tree;
     // Both sides loop back to themselves: the pass must end.
@@ -326,7 +340,7 @@ qf::DirectoryIdentity OneId(const std::wstring&, const qf::DirectoryIdentity& li
 // Shares and FAT sticks give file ids of zero, some NAS boxes one id for many directories:
 // neither may stop the pass from entering the directories both sides have, and a loop must
 // still end.
-TEST(DirectoryPass, DescentNeverDependsOnFileIds)
+TEST_P(DirectoryPass, DescentNeverDependsOnFileIds)
 {
     for (qf::IdentitySource ids : {ZeroIds, OneId}) {
         ScratchTree tree;
