@@ -12,14 +12,15 @@ else()
   set(QF_TESTS OFF)
 endif()
 
-# qf_add_test(NAME SOURCES ... [LIBS ...] [RESOURCES file.rc ...] [TIMEOUT s] [LABELS ...])
+# qf_add_test(NAME SOURCES ... [LIBS ...] [RESOURCES file.rc ...] [TIMEOUT s] [LABELS ...] [PREFIX p])
 # One test program: its GoogleTest cases become ctest tests, run through Wine. Label "pure"
 # (logic without windows) and "engine" (the copying engine) are what the 32-bit build runs.
+# PREFIX goes before each case's name, for a program that runs cases of another once more.
 function(qf_add_test name)
   if(NOT QF_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;RESOURCES;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;PREFIX" "SOURCES;LIBS;RESOURCES;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -28,6 +29,7 @@ function(qf_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 180
+    TEST_PREFIX "${T_PREFIX}"
     PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 endfunction()
