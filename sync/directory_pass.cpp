@@ -48,6 +48,11 @@ private:
 IdentitySource gIdentitySource = nullptr;
 
 constexpr std::size_t kLargestRound = 1024;
+// Sub-directories a level whose entries were not kept reads again at a time.
+std::size_t DirectoriesAtOnce()
+{
+    return std::max<std::size_t>(1, ListingCap() / 32);
+}
 
 bool SameName(const std::wstring& a, const std::wstring& b)
 {
@@ -145,10 +150,10 @@ bool EachEntry(const Side& side, Visit visit)
 // have it, and never while it is already on the way down (a link looping back).
 //
 // Memory stays bounded whatever the tree. A listing holds at most ListingCap() entries; a
-// larger directory is read again, entry by entry, for its files and then for its
-// sub-directories, and the other side is asked for each name alone. The way down keeps of
-// each level only its sub-directories, and only while their total stays within a budget;
-// past that a level reads its source again for them too.
+// larger directory is read again, entry by entry, for its files, and the other side is asked
+// for each name alone. The way down keeps of each level only its sub-directories, and only
+// while their total stays within a budget; past that, and for larger directories, a level
+// reads its source again for them, a few at a time.
 //
 // The way down is kept on the heap, not the call stack, so no depth of tree can overflow the
 // calling thread's stack.
@@ -163,9 +168,10 @@ private:
         Side source;
         Side target;
         std::wstring relative;                  // the names below the rows' directories
-        std::size_t nextEntry = 0;              // where the sub-directory step goes on
-        std::unique_ptr<DirectoryReader> again;  // the source read again for that step
-        std::size_t held = 0;                   // entries kept for that step
+        std::size_t nextEntry = 0;  // where the sub-directory step goes on
+        std::size_t held = 0;       // entries kept for that step, counted in the way's budget
+        bool readAgain = false;     // the step takes the source's sub-directories from new readings
+        std::size_t readSoFar = 0;  // source entries those readings have passed
     };
 
     void Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative);
@@ -187,6 +193,7 @@ private:
     void CarryOut(const Level& level, const std::vector<FileStep>& round);
     void KeepForDescent(Level& level);
     bool NextSource(Level& level, ListedEntry& entry);
+    bool ReadMoreDirectories(Level& level);
 
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
@@ -225,17 +232,36 @@ void Pass::Run(const std::wstring& source, const std::wstring& target)
 // The next source entry of a level's sub-directory step, false after the last.
 bool Pass::NextSource(Level& level, ListedEntry& entry)
 {
-    if (!level.again) {
-        if (level.nextEntry == level.source.listing.entries.size())
-            return false;
-        entry = level.source.listing.entries[level.nextEntry++];
-        return true;
-    }
-    if (level.again->Next(entry))
-        return true;
-    if (level.again->Failed())
+    if (level.nextEntry == level.source.listing.entries.size() && !ReadMoreDirectories(level))
+        return false;
+    entry = level.source.listing.entries[level.nextEntry++];
+    return true;
+}
+
+// The next few sub-directories of a level whose entries were not kept, read again after those
+// read before. The directory is closed again at once, so the way down holds no open directory
+// (Wine keeps a whole listing in memory for as long as one is open).
+bool Pass::ReadMoreDirectories(Level& level)
+{
+    if (!level.readAgain)
+        return false;
+    std::vector<ListedEntry>& directories = level.source.listing.entries;
+    directories.clear();
+    level.nextEntry = 0;
+    DirectoryReader reader;
+    ListedEntry entry;
+    std::size_t read = 0;
+    const bool opened = reader.Open(level.source.path);
+    while (opened && directories.size() < DirectoriesAtOnce() && reader.Next(entry))
+        if (read++ >= level.readSoFar && entry.IsDirectory())
+            directories.push_back(entry);
+    level.readSoFar = read;
+    if (!opened || reader.Failed()) {
         failures_.AddDirectory(UserPath(sourceRow_, level.relative));
-    return false;
+        directories.clear();
+    }
+    level.readAgain = directories.size() == DirectoriesAtOnce();
+    return !directories.empty();
 }
 
 // A level's files are all handled when it is entered; its sub-directories follow one by one.
@@ -391,11 +417,7 @@ void Pass::KeepForDescent(Level& level)
     }
     level.source.Forget();
     level.target.Forget();
-    auto again = std::make_unique<DirectoryReader>();
-    if (again->Open(level.source.path))
-        level.again = std::move(again);
-    else
-        failures_.AddDirectory(UserPath(sourceRow_, level.relative));
+    level.readAgain = true;
 }
 
 }  // namespace
