@@ -399,6 +399,22 @@ TEST(DirectoryListing, GivesNamesAttributesSizesAndIdentity)
     ASSERT_TRUE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"other\\"), other));
     EXPECT_EQ(listing.identity, again.identity);
     EXPECT_FALSE(listing.identity == other.identity);
+
+    // Cut short, a listing holds only its first entries yet knows all of them by count and
+    // fingerprint, so a large directory met again through a link is still known.
+    qf::SetListingCapForTesting(1);
+    qf::DirectoryListing cut;
+    ASSERT_TRUE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\"), cut));
+    qf::SetListingCapForTesting(0);
+    EXPECT_FALSE(cut.complete);
+    EXPECT_EQ(cut.entries.size(), 1u);
+    EXPECT_EQ(cut.count, 3u);
+    EXPECT_TRUE(cut.SameEntries(again));
+    EXPECT_FALSE(cut.SameEntries(other));
+    tree.File(L"dir\\small.txt", "123456");
+    ASSERT_TRUE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\"), cut));
+    EXPECT_FALSE(cut.SameEntries(again)) << "a size changed";
+
     EXPECT_FALSE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"dir\\small.txt\\"), other)) << "a file is no directory";
     EXPECT_FALSE(qf::ListDirectory(L"\\\\?\\" + tree.Path(L"missing\\"), other));
 }
