@@ -12,8 +12,9 @@
 namespace qf {
 namespace {
 
-// About 150 bytes an entry: both sides of a level together hold a few MiB at most.
-constexpr std::size_t kListingCap = 8192;
+// Below this a directory costs no call beyond its listing; above it, each file costs a lookup
+// by name. At about 150 bytes an entry, both sides of a level hold some 10 MiB at most.
+constexpr std::size_t kListingCap = 32768;
 std::size_t gListingCap = 0;  // kListingCap
 
 bool IsDotName(const wchar_t* name, std::size_t length)
