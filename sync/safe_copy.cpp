@@ -48,7 +48,7 @@ bool TakeOver(HANDLE file, const FILE_BASIC_INFO& source)
 void Discard(HANDLE file)
 {
     FILE_BASIC_INFO basic{};
-    basic.FileAttributes = kTemporaryAttributes & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = kDiscardedMark;
     SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic));
     FILE_DISPOSITION_INFO info{TRUE};
     SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof(info));

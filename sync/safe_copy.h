@@ -23,9 +23,13 @@ constexpr DWORD kTemporaryAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_
 // every name starting with "." as hidden, so a copy killed at that moment is still known.
 constexpr DWORD kTemporaryMark = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
 
+// What a temporary carries while it is discarded: a read-only file cannot be removed, so that
+// flag goes first, and a copy killed just then leaves hidden + system.
+constexpr DWORD kDiscardedMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
 inline bool IsMarked(DWORD attributes)
 {
-    return (attributes & kTemporaryMark) == kTemporaryMark;
+    return (attributes & kTemporaryMark) == kTemporaryMark || (attributes & kDiscardedMark) == kDiscardedMark;
 }
 
 // True for names of the form the engine gives its temporaries: ".quenfold-" + 16 lower-case
