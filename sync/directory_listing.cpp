@@ -170,17 +170,6 @@ bool SameVolume(const std::wstring& first, const std::wstring& second)
     return VolumeSerial(first, a) && VolumeSerial(second, b) && a == b;
 }
 
-bool FindDirectoryEntries(const std::wstring& directory, std::vector<ListedEntry>& entries)
-{
-    entries.clear();
-    DirectoryReader reader;
-    reader.Open(directory, true);
-    ListedEntry entry;
-    while (reader.Next(entry))
-        entries.push_back(std::move(entry));
-    return !reader.Failed();
-}
-
 bool DirectoryReader::Open(const std::wstring& directory, bool throughFind)
 {
     directory_ = directory;

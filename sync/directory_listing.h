@@ -61,10 +61,6 @@ void SetListingCapForTesting(std::size_t cap);
 // asks both: meant for the rare directories whose ids and entries agree already.
 bool SameVolume(const std::wstring& first, const std::wstring& second);
 
-// The entries through FindFirstFileExW with the pattern "*.*": the way to list a file system
-// that cannot be asked through an open directory handle.
-bool FindDirectoryEntries(const std::wstring& directory, std::vector<ListedEntry>& entries);
-
 // Reads a directory's entries one at a time, holding only one buffer of them:
 //
 //   DirectoryReader reader;
