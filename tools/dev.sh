@@ -20,7 +20,9 @@ build_win32="$build-win32"
 build_clang="$build-clang"
 packages=(cmake make wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
           clang lld xvfb xdotool imagemagick fonts-wqy-microhei fonts-wine googletest rsync time
-          procps zip git)
+          procps zip git
+          # the storage matrix: real file systems through FUSE and loop devices, a real file server
+          ntfs-3g exfatprogs exfat-fuse dosfstools fusefat samba smbnetfs disorderfs bindfs fuse3 util-linux)
 
 # Prints how long each step took, so CI's log shows where its time goes.
 step_started=$SECONDS
