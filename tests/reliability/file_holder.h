@@ -1,5 +1,5 @@
 #pragma once
-// Holds a file open in another process, as another program holding a user's file would.
+// Another program using a user's file: holding it open, or saving it over and over.
 #include "tests/support/child_process.h"
 
 #include <string>
@@ -15,6 +15,25 @@ public:
 
 private:
     ChildProcess child_;
+};
+
+// Saves `path` the way editors do, renaming it away and back in a loop, from Start (which
+// returns once the first save went through) until Stop, which tells how many saves went
+// through and how many renames the file system refused.
+class RepeatedSaves {
+public:
+    struct Counts {
+        unsigned long saves = 0;
+        unsigned long refusals = 0;
+        unsigned long lastError = 0;  // of the last refusal
+    };
+    bool Start(const std::wstring& path);
+    bool Stop(Counts& counts);
+
+private:
+    ChildProcess child_;
+    KernelHandle stop_;
+    std::wstring result_;
 };
 
 }  // namespace qf::test

@@ -2,11 +2,14 @@
 // crash or lose anything, and the next pass must catch up once the file is free.
 #include "sync/directory_pass.h"
 #include "tests/reliability/file_holder.h"
+#include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -19,7 +22,7 @@ const unsigned long long kOldTime = 130000000000000000ull;  // 2012
 
 void Pass(const ScratchTree& scratch)
 {
-    qf::DirectoryPass(scratch.Path(L"src"), scratch.Path(L"dst"));
+    qf::DirectoryPass(qf::test::SourceView(scratch.Path(L"src")), scratch.Path(L"dst"));
 }
 
 // Running as root under Wine, the platform lets root open any file, so a source "without
@@ -109,6 +112,84 @@ TEST(LockedFiles, SourceOpenForWritingWithSharingLosesNothing)
         holder.Release();
     Pass(scratch);
     EXPECT_EQ(ReadBytes(scratch.Path(L"dst\\grown.log")), "line 1\r\nline 2\r\nline 3\r\n");
+}
+
+// Spreadsheet and word-processor programs hold the files they have open for reading and
+// writing and let others read them. Such a file must be backed up whole by one pass, as the
+// platform's copy would: new, changed at the same size (so that it is hashed) or longer.
+TEST(LockedFiles, SourceHeldByAnEditorIsBackedUpWhole)
+{
+    ScratchTree scratch;
+    struct Case {
+        const wchar_t* name;
+        std::string source;
+        std::string target;  // empty: the target lacks it
+    };
+    const Case cases[] = {
+        {L"new.xls", qf::test::PatternContent(300000, 1), ""},
+        {L"same-size.doc", qf::test::PatternContent(200000, 2), qf::test::PatternContent(200000, 3)},
+        {L"longer.doc", qf::test::PatternContent(150000, 4), "old"},
+    };
+    FileHolder holders[std::size(cases)];
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        ASSERT_TRUE(scratch.File(std::wstring(L"src\\") + cases[i].name, cases[i].source));
+        if (!cases[i].target.empty()) {
+            ASSERT_TRUE(scratch.File(std::wstring(L"dst\\") + cases[i].name, cases[i].target));
+        }
+        ASSERT_TRUE(holders[i].Hold(scratch.Path(std::wstring(L"src\\") + cases[i].name), FILE_SHARE_READ));
+    }
+    scratch.Directory(L"dst");
+
+    Pass(scratch);
+    for (const Case& file : cases)
+        EXPECT_TRUE(ReadBytes(scratch.Path(std::wstring(L"dst\\") + file.name)) == file.source)
+            << file.name << " is not backed up while an editor holds it";
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
+}
+
+// An editor saves by renaming the file away and back. While a pass reads and hashes a large
+// source file (its target copy has the same size and other content, so both are read whole),
+// no such save may be refused, and the pass leaves no temporary, whatever it copied.
+TEST(LockedFiles, SavesDuringAReadAreNeverRefused)
+{
+    ScratchTree scratch;
+    const std::size_t size = 48 << 20;
+    const std::string content = qf::test::PatternContent(size, 7);
+    const std::string old = qf::test::PatternContent(size, 8);
+    ASSERT_TRUE(scratch.File(L"src\\book.xls", content));
+    ASSERT_TRUE(scratch.File(L"dst\\book.xls", old));
+    const std::wstring source = scratch.Path(L"src\\book.xls");
+    {
+        // Some storages refuse to rename any open file, whatever its sharing: no pass can help it.
+        qf::FileHandle open(CreateFileW(qf::test::Extended(source).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+        ASSERT_TRUE(open);
+        const std::wstring aside = qf::test::Extended(source + L".probe");
+        if (!MoveFileExW(qf::test::Extended(source).c_str(), aside.c_str(), 0))
+            GTEST_SKIP() << "this storage refuses to rename an open file that shares everything (error "
+                         << GetLastError() << ")";
+        ASSERT_TRUE(MoveFileExW(aside.c_str(), qf::test::Extended(source).c_str(), 0));
+    }
+
+    qf::test::RepeatedSaves saves;
+    ASSERT_TRUE(saves.Start(source));
+    DWORD started = GetTickCount();
+    Pass(scratch);
+    DWORD took = GetTickCount() - started;
+    qf::test::RepeatedSaves::Counts counts;
+    ASSERT_TRUE(saves.Stop(counts));
+    std::printf("%lu saves during a pass of %lu ms, %lu refused\n", counts.saves, static_cast<unsigned long>(took),
+                counts.refusals);
+    EXPECT_GT(counts.saves, 0u);
+    EXPECT_EQ(counts.refusals, 0u) << "the last refused with error " << counts.lastError;
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"dst")).empty());
+    EXPECT_TRUE(TemporaryLeftovers(scratch.Path(L"src")).empty());
+    std::string copied = ReadBytes(scratch.Path(L"dst\\book.xls"));
+    EXPECT_TRUE(copied == content || copied == old) << "neither version, whole";
+
+    Pass(scratch);
+    EXPECT_TRUE(ReadBytes(scratch.Path(L"dst\\book.xls")) == content) << "the next pass catches up";
 }
 
 // A read-only target is replaced whole by the new content: its flag is cleared only for the

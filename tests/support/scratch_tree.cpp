@@ -19,10 +19,21 @@ std::wstring Extended(const std::wstring& path)
     return L"\\\\?\\" + path;
 }
 
+namespace {
+
+std::wstring Environment(const wchar_t* name)
+{
+    wchar_t value[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+}  // namespace
+
 ScratchTree::ScratchTree(const std::wstring& parent)
 {
     static std::atomic<int> counter{0};
-    std::wstring base = parent;
+    std::wstring base = parent.empty() ? Environment(L"QF_SCRATCH_ROOT") : parent;
     if (base.empty()) {
         wchar_t temp[MAX_PATH + 1];
         DWORD length = GetTempPathW(MAX_PATH + 1, temp);
@@ -198,6 +209,36 @@ bool ReadOnlyIsEnforced(const std::wstring& scratchDirectory)
         !FileHandle(CreateFileW(Extended(probe).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     RemoveTree(probe);
     return enforced;
+}
+
+std::wstring StorageKind() { return Environment(L"QF_STORAGE"); }
+
+std::wstring SourceView(const std::wstring& path)
+{
+    const std::wstring root = Environment(L"QF_SCRATCH_ROOT");
+    const std::wstring view = Environment(L"QF_SCRATCH_VIEW");
+    if (root.empty() || view.empty() || path.size() < root.size() ||
+        CompareStringOrdinal(path.c_str(), static_cast<int>(root.size()), root.c_str(), -1, TRUE) != CSTR_EQUAL)
+        return path;
+    return view + path.substr(root.size());
+}
+
+bool KeepsAttributes(const std::wstring& directory, DWORD attributes)
+{
+    const std::wstring probe = directory + L"\\attribute-probe.txt";
+    WriteBytes(probe, "x");
+    SetFileAttributesW(Extended(probe).c_str(), attributes);
+    const DWORD kept = GetFileAttributesW(Extended(probe).c_str());
+    RemoveTree(probe);
+    return kept != INVALID_FILE_ATTRIBUTES && (kept & attributes) == attributes;
+}
+
+bool TakesNamesOutsideAscii(const std::wstring& directory)
+{
+    const std::wstring probe = directory + L"\\\u540d\u5b57-probe.txt";
+    const bool taken = WriteBytes(probe, "x") && Exists(probe);
+    RemoveTree(probe);
+    return taken;
 }
 
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target)

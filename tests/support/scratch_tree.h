@@ -18,7 +18,8 @@ std::wstring Extended(const std::wstring& path);  // "C:\x" -> "\\?\C:\x"
 
 class ScratchTree {
 public:
-    // A fresh directory under `parent` (the temporary directory when empty).
+    // A fresh directory under `parent`; when that is empty, under the storage a harness names in
+    // QF_SCRATCH_ROOT, else under the temporary directory.
     explicit ScratchTree(const std::wstring& parent = L"");
     ~ScratchTree();
     ScratchTree(const ScratchTree&) = delete;
@@ -46,6 +47,16 @@ void RemoveTree(const std::wstring& path);
 std::vector<std::wstring> TemporaryLeftovers(const std::wstring& directory);
 // False where writes to read-only files succeed (Wine run as root).
 bool ReadOnlyIsEnforced(const std::wstring& scratchDirectory);
+// The storage the tests run on, as tools/reliability/with-storage.sh names it in QF_STORAGE
+// ("ntfs", "exfat", "fat32", "smb", "reverse", ...); empty on the plain temporary directory.
+std::wstring StorageKind();
+// `path` as a pass should read it as its source: where the harness gives a read-only view of
+// the scratch root (QF_SCRATCH_VIEW), the same place seen through that view; else `path`.
+std::wstring SourceView(const std::wstring& path);
+// Whether the storage under `directory` keeps these attributes on a file, and takes a name
+// outside ASCII; each makes and removes a probe file there.
+bool KeepsAttributes(const std::wstring& directory, DWORD attributes);
+bool TakesNamesOutsideAscii(const std::wstring& directory);
 // A directory symbolic link at `link` pointing to `target`; false when the platform refuses.
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
 
