@@ -7,7 +7,8 @@ namespace qf {
 ContentReader::ContentReader(const std::wstring& path)
 {
     if (!path.empty())
-        file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     failed_ = !file_;
     ended_ = failed_;
@@ -25,9 +26,7 @@ std::size_t ContentReader::Read(unsigned char* buffer, std::size_t capacity)
         file_.reset();
         return 0;
     }
-    // A file read comes back short only at its end: taking that as the end spares the read
-    // that would return nothing, one call per file for files smaller than a block.
-    if (got < wanted) {
+    if (got == 0) {
         ended_ = true;
         file_.reset();  // close as soon as the content is in, not when the reader goes
     }

@@ -1,7 +1,8 @@
 #pragma once
-// Reads one file's content in large sequential blocks, the way the digest sees it: opened for
-// reading with other readers allowed but no writers, so the content cannot change while it is
-// read. A file that cannot be opened, or whose read fails part-way, counts as empty content.
+// Reads one file's content in large sequential blocks, the way the digest sees it. Opened with
+// every kind of sharing allowed, so that no other program's save, rename or delete is refused
+// while a pass reads, and a file an editor holds open is read all the same. A file that cannot
+// be opened, or whose read fails part-way, counts as empty content.
 #include "win/unique_handle.h"
 
 #include <cstddef>
@@ -18,8 +19,8 @@ class ContentReader {
 public:
     explicit ContentReader(const std::wstring& path);
 
-    // Fills up to `capacity` bytes; 0 once the content has ended or the file failed. A read
-    // that gives less than `capacity` ends the content.
+    // Fills up to `capacity` bytes; 0 once the content has ended or the file failed. Only an
+    // empty read ends the content: some redirectors and drivers give less than asked before it.
     std::size_t Read(unsigned char* buffer, std::size_t capacity);
     bool Ended() const { return ended_; }
     // True when the file could not be opened or read: its content counts as empty.

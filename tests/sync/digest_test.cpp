@@ -73,7 +73,7 @@ TEST(Hasher, TakesTheAlgorithmByItsId)
     EXPECT_EQ(DigestHex("abc", 0x1234), L"") << "no such algorithm";
 }
 
-TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContent)
+TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContentAndFilesOpenInEditorsAreRead)
 {
     ScratchTree tree;
     tree.File(L"empty", "");
@@ -83,13 +83,21 @@ TEST(FileDigest, UnreadableAndEmptyFilesHashAsEmptyContent)
     EXPECT_EQ(qf::FileDigest(L""), kEmptyDigest);
     EXPECT_EQ(qf::FileDigest(tree.Path()), kEmptyDigest) << "a directory cannot be read as a file";
 
+    const std::wstring content = qf::FileDigest(tree.Path(L"held"));
+    EXPECT_NE(content, kEmptyDigest);
     {
-        qf::FileHandle writer(CreateFileW(tree.Path(L"held").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        // As an editor holds the file it has open: it is read all the same.
+        qf::FileHandle editor(CreateFileW(tree.Path(L"held").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(writer);
-        EXPECT_EQ(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
+        ASSERT_TRUE(editor);
+        EXPECT_EQ(qf::FileDigest(tree.Path(L"held")), content);
     }
-    EXPECT_NE(qf::FileDigest(tree.Path(L"held")), kEmptyDigest);
+    {
+        qf::FileHandle exclusive(
+            CreateFileW(tree.Path(L"held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(exclusive);
+        EXPECT_EQ(qf::FileDigest(tree.Path(L"held")), kEmptyDigest) << "no sharing at all: unreadable";
+    }
 }
 
 TEST(FileDigest, HashesWholeContentAcrossBlocks)
