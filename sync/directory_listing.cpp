@@ -1,7 +1,6 @@
 #include "sync/directory_listing.h"
 
 #include "sync/long_path.h"
-#include "sync/md5_hasher.h"
 #include "win/unique_handle.h"
 
 #include <winternl.h>
@@ -80,7 +79,27 @@ int CompareNames(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE);
 }
 
-// Keeps the first ListingCap() entries and the count and fingerprint of all of them.
+// A 64-bit mix of one entry's name, attributes and size (FNV-1a, then a final avalanche).
+unsigned long long EntryHash(const ListedEntry& entry)
+{
+    unsigned long long hash = 0xcbf29ce484222325ull;
+    auto mix = [&hash](unsigned long long value) {
+        hash ^= value;
+        hash *= 0x100000001b3ull;
+    };
+    for (wchar_t c : entry.name)
+        mix(static_cast<unsigned long long>(c));
+    mix(entry.attributes);
+    mix(entry.size);
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    return hash;
+}
+
+// Keeps the first ListingCap() entries and the count and fingerprint of all of them. The
+// fingerprint does not depend on the order entries come in, which some file systems and
+// servers change from one listing to the next.
 class ListingBuilder {
 public:
     explicit ListingBuilder(DirectoryListing& listing) : listing_(listing) { Restart(); }
@@ -90,17 +109,15 @@ public:
         listing_.entries.clear();
         listing_.complete = true;
         listing_.count = 0;
-        hashing_ = hasher_.Restart();
+        sum_ = 0;
+        mixed_ = 0;
     }
 
     void Add(ListedEntry&& entry)
     {
-        if (hashing_) {
-            const Record record{static_cast<unsigned long long>(entry.name.size()), entry.size, entry.attributes};
-            hasher_.Update(reinterpret_cast<const unsigned char*>(&record), sizeof(record));
-            hasher_.Update(reinterpret_cast<const unsigned char*>(entry.name.data()),
-                           entry.name.size() * sizeof(wchar_t));
-        }
+        const unsigned long long hash = EntryHash(entry);
+        sum_ += hash;
+        mixed_ ^= hash * 0x9E3779B97F4A7C15ull + (hash >> 29);
         ++listing_.count;
         if (listing_.entries.size() < ListingCap())
             listing_.entries.push_back(std::move(entry));
@@ -110,19 +127,17 @@ public:
 
     void Finish()
     {
-        if (!hashing_ || !hasher_.Finish(listing_.fingerprint))
-            listing_.fingerprint.clear();
+        listing_.fingerprint.resize(16);
+        for (int i = 0; i < 8; ++i) {
+            listing_.fingerprint[i] = static_cast<unsigned char>(sum_ >> (8 * i));
+            listing_.fingerprint[8 + i] = static_cast<unsigned char>(mixed_ >> (8 * i));
+        }
     }
 
 private:
-    struct Record {
-        unsigned long long length;
-        unsigned long long size;
-        unsigned long long attributes;
-    };
     DirectoryListing& listing_;
-    Hasher hasher_;
-    bool hashing_ = false;
+    unsigned long long sum_ = 0;
+    unsigned long long mixed_ = 0;
 };
 
 }  // namespace

@@ -39,10 +39,9 @@ struct DirectoryListing {
     std::vector<ListedEntry> entries;  // in the file system's order, without "." and ".."
     bool complete = true;              // false when `entries` holds only the first ListingCap()
     unsigned long long count = 0;      // of all entries
-    std::vector<unsigned char> fingerprint;  // MD5 of all names, attributes and sizes in order; empty
-                                             // where the platform could not hash
+    std::vector<unsigned char> fingerprint;  // of all names, attributes and sizes, in any order
 
-    // Same entries in the same order, as far as the fingerprints can tell.
+    // Same entries, as far as the fingerprints can tell.
     bool SameEntries(const DirectoryListing& other) const
     {
         return !fingerprint.empty() && count == other.count && fingerprint == other.fingerprint;

@@ -97,6 +97,30 @@ struct Side {
         return identity.file != 0 && identity == earlier.identity && listing.SameEntries(earlier.listing) &&
                SameVolume(path, earlier.path);
     }
+    // The same on the target side, whose entries the pass's own copies may have changed since
+    // the earlier level was listed: there the earlier directory is listed again, as it is now.
+    bool IsAgainChanged(const Side& earlier) const
+    {
+        if (identity.file == 0 || !(identity == earlier.identity) || !SameVolume(path, earlier.path))
+            return false;
+        if (listing.SameEntries(earlier.listing))
+            return true;
+        // Copies add and change files, never directories: where the earlier level's are still
+        // known, they must be this one's too before it is worth listing again.
+        if (listing.complete && earlier.listing.complete && earlier.names) {
+            std::size_t directories = 0;
+            for (const ListedEntry& entry : listing.entries) {
+                if (!entry.IsDirectory())
+                    continue;
+                if (++directories > earlier.listing.entries.size() || !earlier.names->Find(entry.name))
+                    return false;
+            }
+            if (directories != earlier.listing.entries.size())
+                return false;
+        }
+        DirectoryListing now;
+        return ListDirectory(earlier.path, now) && listing.SameEntries(now);
+    }
     // The entry of `name` on this side: from the listing where it holds them all, else asked
     // of the file system by that name.
     Lookup Find(const std::wstring& name, ListedEntry& found) const
@@ -175,12 +199,13 @@ private:
     };
 
     void Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative);
-    bool IsOnTheWay(const Level& level) const;
+    enum class Way { New, SourceAgain, TargetAgain };
+    Way OnTheWay(const Level& level) const;
     void RemoveLeftovers(const Level& level);
     struct FileStep {
         std::wstring sourceName;
-        unsigned long long size;
         std::wstring targetName;
+        bool replace;  // the target listing has the name
         FileAction action;
         std::size_t ticket;  // of the digests, when the content decides
     };
@@ -198,6 +223,7 @@ private:
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
     PairDigest digest_;
+    SafeCopy copier_;
     SideTask side_;
     std::vector<std::unique_ptr<Level>> way_;
     std::size_t held_ = 0;  // entries the way down keeps, all levels together
@@ -299,8 +325,17 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
         failures_.AddDirectory(UserPath(sourceRow_, relative));
         return;
     }
-    if (IsOnTheWay(*level))
+    // A source that loops back loses nothing by not being entered again; a target that does
+    // would take this level's files over an ancestor's, and this level goes without its backup.
+    switch (OnTheWay(*level)) {
+    case Way::SourceAgain:
         return;
+    case Way::TargetAgain:
+        failures_.AddDirectory(UserPath(targetRow_, relative));
+        return;
+    case Way::New:
+        break;
+    }
     for (Side* side : {&level->source, &level->target})
         if (!side->listing.complete)
             side->Forget();
@@ -312,11 +347,15 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     way_.push_back(std::move(level));
 }
 
-bool Pass::IsOnTheWay(const Level& level) const
+Pass::Way Pass::OnTheWay(const Level& level) const
 {
-    return std::any_of(way_.begin(), way_.end(), [&](const std::unique_ptr<Level>& earlier) {
-        return level.source.IsAgain(earlier->source) || level.target.IsAgain(earlier->target);
-    });
+    for (const std::unique_ptr<Level>& earlier : way_)
+        if (level.source.IsAgain(earlier->source))
+            return Way::SourceAgain;
+    for (const std::unique_ptr<Level>& earlier : way_)
+        if (level.target.IsAgainChanged(earlier->target))
+            return Way::TargetAgain;
+    return Way::New;
 }
 
 // Temporaries of killed copies go whether or not their files still exist; a file of that
@@ -325,7 +364,7 @@ void Pass::RemoveLeftovers(const Level& level)
 {
     ListedEntry found;
     EachEntry(level.target, [&](const ListedEntry& entry) {
-        if (entry.IsDirectory() || !IsMarked(entry.attributes) || !IsTemporaryName(entry.name))
+        if (!IsLeftover(entry.name, entry.attributes))
             return;
         if (level.source.Find(entry.name, found) == Lookup::Missing)
             RemoveLeftover(level.target.path, entry.name);
@@ -376,7 +415,7 @@ void Pass::File(const Level& level, const ListedEntry& entry, Round& round)
         round.claimed.Clear();
         round.claimed.Claim(names);
     }
-    FileStep step{entry.name, entry.size, name, action, 0};
+    FileStep step{entry.name, name, target != nullptr, action, 0};
     if (action == FileAction::CompareContent)
         step.ticket = digest_.Submit(level.target.path + name, level.source.path + entry.name);
     round.steps.push_back(std::move(step));
@@ -387,7 +426,7 @@ void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
     for (const FileStep& step : round) {
         const bool copy = step.action == FileAction::Copy ||
                           (step.action == FileAction::CompareContent && !digest_.SameContent(step.ticket));
-        if (copy && !SafeCopy(level.source.path + step.sourceName, level.target.path, step.targetName, step.size))
+        if (copy && !copier_.Copy(level.source.path + step.sourceName, level.target.path, step.targetName, step.replace))
             failures_.AddFile(UserPath(sourceRow_, Below(level.relative, step.sourceName)));
     }
 }

@@ -1,6 +1,6 @@
 #include "sync/pass_decision.h"
 
-#include "sync/safe_copy.h"
+#include "sync/temporary_file.h"
 
 namespace qf {
 
@@ -12,9 +12,11 @@ FileAction DecideFile(const ListedEntry& source, const ListedEntry* target)
     // nothing is to be done; otherwise the copy would fail, and that is told.
     if (target->IsDirectory())
         return source.size == 0 ? FileAction::Nothing : FileAction::Blocked;
-    // Still marked as a temporary: a copy was killed after its rename, before it took the
-    // source's attributes. The content is whole, but the file would stay hidden and read-only.
-    if (IsMarked(target->attributes) && !IsMarked(source.attributes))
+    // Still wearing the temporary's attributes while its source does not: a copy was killed
+    // after its rename, before it took the source's. The content is whole, but the file would
+    // stay hidden, read-only and system.
+    if ((target->attributes & kTemporaryAttributes) == kTemporaryAttributes &&
+        (source.attributes & kTemporaryAttributes) != kTemporaryAttributes)
         return FileAction::Copy;
     // A link's listed size is the link's, not that of the content read through it.
     if ((source.attributes | target->attributes) & FILE_ATTRIBUTE_REPARSE_POINT)

@@ -1,28 +1,71 @@
 #include "sync/safe_copy.h"
 
+#include "sync/content_reader.h"
+#include "sync/temporary_file.h"
 #include "win/unique_handle.h"
 
-#include <bcrypt.h>
+#include <winternl.h>
 
-#include <atomic>
-#include <memory>
-#include <new>
 #include <vector>
 
 namespace qf {
 namespace {
 
-const wchar_t kPrefix[] = L".quenfold-";
-const wchar_t kSuffix[] = L".tmp";
-constexpr std::size_t kPrefixLength = 10;
-constexpr std::size_t kDigits = 16;
-constexpr DWORD kLargestBlock = 1u << 20;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// FAT keeps times to 2 s: a time within that was kept.
+constexpr long long kTimeTolerance = 2 * 10000000ll;
 
-PlaceFunction gPlace = nullptr;  // PlaceByRename
+const PlaceCalls* gCalls = nullptr;  // the platform's
 
-bool PlaceOnce(HANDLE file, const std::wstring& destination)
+bool RenameOpen(HANDLE file, const std::wstring& destination, bool replace)
 {
-    return gPlace ? gPlace(file, destination) : PlaceByRename(file, destination);
+    return gCalls ? gCalls->renameOpen(file, destination, replace) : RenameOpenFile(file, destination, replace);
+}
+
+bool RenameClosed(const std::wstring& from, const std::wstring& to, bool replace)
+{
+    return gCalls ? gCalls->renameClosed(from, to, replace) : RenameClosedFile(from, to, replace);
+}
+
+// What tells whether a file changed while it was read, and what its copy takes over.
+struct FileState {
+    LARGE_INTEGER lastWrite{};
+    unsigned long long size = 0;
+    DWORD attributes = 0;
+};
+
+// Times, size and attributes in one query (one round trip on a share).
+constexpr int kFileNetworkOpenInformation = 34;
+struct NetworkOpenInformation {
+    LARGE_INTEGER creation;
+    LARGE_INTEGER lastAccess;
+    LARGE_INTEGER lastWrite;
+    LARGE_INTEGER change;
+    LARGE_INTEGER allocation;
+    LARGE_INTEGER endOfFile;
+    ULONG attributes;
+};
+
+bool QueryState(HANDLE file, FileState& state)
+{
+    IO_STATUS_BLOCK status;
+    NetworkOpenInformation info{};
+    if (NtQueryInformationFile(file, &status, &info, sizeof(info),
+                               static_cast<FILE_INFORMATION_CLASS>(kFileNetworkOpenInformation)) >= 0) {
+        state.lastWrite = info.lastWrite;
+        state.size = static_cast<unsigned long long>(info.endOfFile.QuadPart);
+        state.attributes = info.attributes;
+        return true;
+    }
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic)) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)))
+        return false;
+    state.lastWrite = basic.LastWriteTime;
+    state.size = static_cast<unsigned long long>(standard.EndOfFile.QuadPart);
+    state.attributes = basic.FileAttributes;
+    return true;
 }
 
 // The attributes the platform's copy gives a new file: the source's own, less those that
@@ -35,167 +78,283 @@ DWORD CopiedAttributes(DWORD source)
 }
 
 // The source's last-write time and attributes, in one call; the other times stay (zero).
-bool TakeOver(HANDLE file, const FILE_BASIC_INFO& source)
+bool TakeOver(HANDLE file, const FileState& source)
 {
     FILE_BASIC_INFO info{};
-    info.LastWriteTime = source.LastWriteTime;
-    info.FileAttributes = CopiedAttributes(source.FileAttributes);
+    info.LastWriteTime = source.lastWrite;
+    info.FileAttributes = CopiedAttributes(source.attributes);
     return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
 
-// Removes the temporary when its handle closes; a read-only file cannot be removed, so the
-// flag goes first.
-void Discard(HANDLE file)
+bool TakeOverByPath(const std::wstring& path, const FileState& source)
 {
-    FILE_BASIC_INFO basic{};
-    basic.FileAttributes = kDiscardedMark;
-    SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof(basic));
-    FILE_DISPOSITION_INFO info{TRUE};
-    SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof(info));
+    FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && TakeOver(file.get(), source);
 }
 
-// The buffer fits the listed size (a small file gets a small buffer, which costs no mapping of
-// memory); a file that has grown since is copied whole all the same.
-bool CopyContent(HANDLE from, HANDLE to, unsigned long long listedSize)
+bool Exists(const std::wstring& path)
 {
-    const DWORD block = listedSize < kLargestBlock ? static_cast<DWORD>(listedSize) + 1 : kLargestBlock;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[block]);
-    if (!buffer)
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Another program has the file open without letting it be removed or renamed: nothing can
+// replace it now, by any way.
+bool IsHeld(const std::wstring& path)
+{
+    FileHandle probe(CreateFileW(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+bool IsNameTaken(DWORD error)
+{
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+}
+
+// Runs `place`; where it is refused over a read-only destination (as Windows refuses), the
+// flag is cleared only for a second try and put back when that fails too, so the old file
+// keeps its flag and content.
+template <typename Place>
+bool OverReadOnly(const std::wstring& destination, Place place)
+{
+    if (place())
+        return true;
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(destination.c_str());
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetLastError(error);
         return false;
+    }
+    const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (!SetFileAttributesW(destination.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL)) {
+        SetLastError(error);
+        return false;
+    }
+    if (place())
+        return true;
+    const DWORD again = GetLastError();
+    SetFileAttributesW(destination.c_str(), attributes);
+    SetLastError(again);
+    return false;
+}
+
+// Reads to the end: only an empty read ends the content, since some redirectors and drivers
+// return less than asked before it. False on a failed read or write.
+bool CopyContent(HANDLE from, HANDLE to, unsigned char* block, unsigned long long& copied)
+{
+    copied = 0;
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(from, buffer.get(), block, &got, nullptr))
+        if (!ReadFile(from, block, static_cast<DWORD>(kContentBlockSize), &got, nullptr))
             return false;
         if (got == 0)
             return true;
-        DWORD written = 0;
-        if (!WriteFile(to, buffer.get(), got, &written, nullptr) || written != got)
-            return false;
-        // Only an empty read ends the copy: a share may return less than asked before the end.
+        for (DWORD at = 0; at < got;) {
+            DWORD written = 0;
+            if (!WriteFile(to, block + at, got - at, &written, nullptr) || written == 0)
+                return false;
+            at += written;
+        }
+        copied += got;
     }
 }
 
 // A new temporary in `directory`, created exclusively and marked at once.
-FileHandle CreateTemporary(const std::wstring& directory)
+FileHandle CreateTemporary(const std::wstring& directory, std::wstring& path)
 {
     for (int attempt = 0; attempt < 8; ++attempt) {
-        FileHandle file(CreateFileW((directory + NewTemporaryName()).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                    CREATE_NEW, kTemporaryAttributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        path = directory + NewTemporaryName();
+        FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    kTemporaryAttributes | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
             return file;
     }
     return FileHandle();
 }
 
-// Puts the temporary in place of `destination`. Where the platform refuses a read-only
-// destination, its flag is cleared only for the rename and put back when that fails, so the
-// old file keeps its flag and content.
-bool Place(HANDLE file, const std::wstring& destination)
+}  // namespace
+
+struct SafeCopy::Job {
+    std::wstring destination;
+    bool replace = true;
+    FileState source;
+    std::wstring temporaryPath;
+    FileHandle temporary;
+
+    // Removes the temporary: on close where its handle still allows that, else by path.
+    void Discard()
+    {
+        if (temporary) {
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = kDiscardedMark;  // a read-only file cannot be removed
+            SetFileInformationByHandle(temporary.get(), FileBasicInfo, &basic, sizeof(basic));
+            FILE_DISPOSITION_INFO info{TRUE};
+            SetFileInformationByHandle(temporary.get(), FileDispositionInfo, &info, sizeof(info));
+            temporary.reset();
+        }
+        if (Exists(temporaryPath))
+            RemoveTemporary(temporaryPath);
+    }
+};
+
+SafeCopy::SafeCopy() = default;
+SafeCopy::~SafeCopy() = default;
+
+bool SafeCopy::Copy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
+                    bool replace)
 {
-    if (PlaceOnce(file, destination))
+    if (!block_ && !(block_ = NewContentBlock()))
+        return false;
+    FileHandle source(CreateFileW(sourceFile.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    Job job;
+    job.destination = targetDirectory + name;
+    job.replace = replace;
+    if (!source || !QueryState(source.get(), job.source))
+        return false;
+    job.temporary = CreateTemporary(targetDirectory, job.temporaryPath);
+    if (!job.temporary)
+        return false;
+    // A file FAT cannot hold fails before anything is written: the whole length is asked for
+    // first, which such a volume refuses at once (as it refuses a lack of space).
+    bool copied = true;
+    if (job.source.size >= kFatFileLimit) {
+        FILE_END_OF_FILE_INFO length{};
+        length.EndOfFile.QuadPart = static_cast<LONGLONG>(job.source.size);
+        copied = SetFileInformationByHandle(job.temporary.get(), FileEndOfFileInfo, &length, sizeof(length)) != FALSE;
+    }
+    unsigned long long bytes = 0;
+    FileState after;
+    copied = copied && CopyContent(source.get(), job.temporary.get(), block_.get(), bytes) &&
+             QueryState(source.get(), after);
+    // Changed while it was read (saved again, still being written): not a copy of any one
+    // state of the file. The next pass tries again.
+    copied = copied && bytes == after.size && after.size == job.source.size &&
+             after.lastWrite.QuadPart == job.source.lastWrite.QuadPart;
+    source.reset();
+    if (!copied) {
+        job.Discard();
+        return false;
+    }
+    return Place(job);
+}
+
+// Puts the finished temporary in place: renamed while open where the storage allows it (one
+// step, and the handle then gives the time and attributes), else by path once closed.
+bool SafeCopy::Place(Job& job)
+{
+    HANDLE file = job.temporary.get();
+    if (!renamesOpenFiles_)
+        return PlaceByPath(job);
+    if (OverReadOnly(job.destination, [&] { return RenameOpen(file, job.destination, job.replace); })) {
+        // The time and attributes come only once the file is in place (and after the last
+        // write): a copy killed just before leaves the whole file still marked, which the next
+        // pass copies again.
+        TakeOver(file, job.source);
+        job.temporary.reset();
+        KeepTimes(job);
         return true;
-    if (GetLastError() != ERROR_ACCESS_DENIED)
+    }
+    const DWORD error = GetLastError();
+    // Held by another program, or (without replace) another file answers to the name: no other
+    // way would do better, and none may be tried.
+    if ((job.replace && IsHeld(job.destination)) || (!job.replace && IsNameTaken(error))) {
+        job.Discard();
         return false;
-    const DWORD attributes = GetFileAttributesW(destination.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        !(attributes & FILE_ATTRIBUTE_READONLY))
-        return false;
-    const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (!SetFileAttributesW(destination.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL))
-        return false;
-    if (PlaceOnce(file, destination))
+    }
+    // A share that cannot rename an open file (and may have removed the old one trying): the
+    // rest of the pass goes by path at once, which spares every later file that risk.
+    const bool placed = PlaceByPath(job);
+    renamesOpenFiles_ = !placed;
+    return placed;
+}
+
+bool SafeCopy::PlaceByPath(Job& job)
+{
+    job.temporary.reset();
+    const std::wstring& from = job.temporaryPath;
+    bool placed = OverReadOnly(job.destination, [&] { return RenameClosed(from, job.destination, job.replace); });
+    const DWORD error = GetLastError();
+    // Some storages replace by removing the old file first, then fail to rename: the new one
+    // takes the name at once, so the name never stays empty.
+    if (!placed && job.replace && !Exists(job.destination))
+        placed = RenameClosed(from, job.destination, false);
+    if (placed) {
+        TakeOverByPath(job.destination, job.source);
         return true;
-    SetFileAttributesW(destination.c_str(), attributes);
+    }
+    // A file that may be changed but not removed or replaced: written in place, as the
+    // platform's copy does.
+    if (job.replace && error == ERROR_ACCESS_DENIED && Exists(job.destination) && WriteInPlace(job))
+        return true;
+    job.Discard();
     return false;
 }
 
-}  // namespace
+bool SafeCopy::WriteInPlace(Job& job)
+{
+    // The platform's copy refuses a read-only destination too.
+    const DWORD attributes = GetFileAttributesW(job.destination.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    FileHandle from(CreateFileW(job.temporaryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    FileHandle to(CreateFileW(job.destination.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                              TRUNCATE_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    unsigned long long bytes = 0;
+    if (!from || !to || !CopyContent(from.get(), to.get(), block_.get(), bytes) || bytes != job.source.size)
+        return false;
+    TakeOver(to.get(), job.source);
+    to.reset();
+    from.reset();
+    KeepTimes(job);
+    RemoveTemporary(job.temporaryPath);
+    return true;
+}
 
-bool PlaceByRename(HANDLE file, const std::wstring& destination)
+// Some drivers set a file's time again when it is closed after writing (exFAT and FAT through
+// user-mode drivers): there the time is given once more, by path. The first copy of a pass
+// finds out which way its storage goes.
+void SafeCopy::KeepTimes(Job& job)
+{
+    if (times_ == Times::KeptOnHandle)
+        return;
+    if (times_ == Times::Unknown) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(job.destination.c_str(), GetFileExInfoStandard, &data))
+            return;
+        const long long kept = (static_cast<long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                               data.ftLastWriteTime.dwLowDateTime;
+        const long long difference = kept - job.source.lastWrite.QuadPart;
+        if (difference <= kTimeTolerance && difference >= -kTimeTolerance) {
+            times_ = Times::KeptOnHandle;
+            return;
+        }
+        times_ = Times::SetAfterClose;
+    }
+    TakeOverByPath(job.destination, job.source);
+}
+
+bool RenameOpenFile(HANDLE file, const std::wstring& destination, bool replace)
 {
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t));
     auto info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    info->ReplaceIfExists = TRUE;
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
     destination.copy(info->FileName, destination.size());
     return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
-bool IsTemporaryName(const std::wstring& name)
+bool RenameClosedFile(const std::wstring& from, const std::wstring& to, bool replace)
 {
-    if (name.size() != kPrefixLength + kDigits + 4 || name.compare(0, kPrefixLength, kPrefix) != 0 ||
-        name.compare(kPrefixLength + kDigits, 4, kSuffix) != 0)
-        return false;
-    for (std::size_t at = kPrefixLength; at < kPrefixLength + kDigits; ++at)
-        if (!((name[at] >= L'0' && name[at] <= L'9') || (name[at] >= L'a' && name[at] <= L'f')))
-            return false;
-    return true;
+    return MoveFileExW(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0) != FALSE;
 }
 
-std::wstring NewTemporaryName()
+void SetPlaceCallsForTesting(const PlaceCalls* calls)
 {
-    unsigned long long value = 0;
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<unsigned char*>(&value), sizeof(value),
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
-        // Mixed from what tells this call from every other: the process, a counter, the clock.
-        static std::atomic<unsigned long long> counter{0};
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        value = (static_cast<unsigned long long>(GetCurrentProcessId()) << 40) ^ (++counter << 20) ^
-                static_cast<unsigned long long>(now.QuadPart);
-        value ^= value >> 31;
-        value *= 0x9E3779B97F4A7C15ull;
-    }
-    static const wchar_t kHex[] = L"0123456789abcdef";
-    std::wstring text = kPrefix;
-    for (int shift = 60; shift >= 0; shift -= 4)
-        text.push_back(kHex[(value >> shift) & 0xF]);
-    return text + kSuffix;
-}
-
-bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
-              unsigned long long listedSize)
-{
-    FileHandle source(CreateFileW(sourceFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    // Not GetFileInformationByHandle: the volume serial it also gives costs Wine several calls.
-    FILE_BASIC_INFO info;
-    if (!source || !GetFileInformationByHandleEx(source.get(), FileBasicInfo, &info, sizeof(info)))
-        return false;
-    FileHandle temporary = CreateTemporary(targetDirectory);
-    if (!temporary)
-        return false;
-    if (!CopyContent(source.get(), temporary.get(), listedSize) || !Place(temporary.get(), targetDirectory + name)) {
-        Discard(temporary.get());
-        return false;
-    }
-    // The time and attributes come only once the file is in place (and after the last write):
-    // a copy killed just before leaves the whole file still marked, which the next pass copies
-    // again (see DecideFile).
-    TakeOver(temporary.get(), info);
-    return true;
-}
-
-void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name)
-{
-    if (!IsTemporaryName(name))
-        return;
-    // Checked again on the file itself just before it goes, not only in the listing.
-    const std::wstring path = targetDirectory + name;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || !IsMarked(attributes))
-        return;
-    // A temporary still being written elsewhere is open without sharing: this already fails.
-    if (!SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
-        return;
-    if (!DeleteFileW(path.c_str()))
-        SetFileAttributesW(path.c_str(), attributes);
-}
-
-void SetPlaceFunctionForTesting(PlaceFunction place)
-{
-    gPlace = place;
+    gCalls = calls;
 }
 
 }  // namespace qf

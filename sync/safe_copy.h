@@ -1,61 +1,70 @@
 #pragma once
 // Copies a file into a target directory without ever leaving a half-written file under its
-// real name, and without ever writing over a file the engine did not make: the content goes
-// into a new temporary beside the target, made exclusively (never over an existing file) and
-// marked from the moment it exists, which is then renamed over the target in one step.
+// real name, without ever writing over a file the engine did not mean to replace, and without
+// getting in the way of the programs the user works in:
 //
-// The mark is a set of attributes given when the temporary is created: every file system keeps
-// them (FAT and exFAT included, which have no streams), they come with every directory listing
-// at no extra cost, and a copy killed at any point leaves either a marked temporary or the
-// finished file. Only a file whose name has the temporary's form and which carries the mark is
-// ever removed as a leftover.
+//   SafeCopy copier;                 // one per pass, on one thread
+//   bool done = copier.Copy(source, targetDirectory, name, replace);
+//
+// The source is read with every kind of sharing allowed, so a file an editor holds open is
+// backed up and the user's own save, rename or delete is never refused because of a copy; a
+// source that changes while it is read is not placed (the next pass tries again). The content
+// goes into a new marked temporary beside the target (see temporary_file.h), which then takes
+// the target's name in one step. Where the storage refuses that step (shares refuse to rename
+// an open file; some replace by removing first; some let a file be changed but not removed),
+// the copy is placed the way the platform's own copy would manage, and the old file is never
+// lost: either the new content or the old file is there under the name. Whatever happens, no
+// temporary the copy made is left behind.
+#include "sync/temporary_file.h"
+
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 namespace qf {
 
-// Attributes every temporary is created with and keeps until it is in place.
-constexpr DWORD kTemporaryAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+// The largest file a FAT or FAT32 volume holds is one byte short of this.
+constexpr unsigned long long kFatFileLimit = 1ull << 32;
 
-// The part of them that tells a temporary. Windows sets all of them in the creating call; Wine
-// sets read-only there too (as the file's mode) but hidden and system a moment later, and shows
-// every name starting with "." as hidden, so a copy killed at that moment is still known.
-constexpr DWORD kTemporaryMark = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+class SafeCopy {
+public:
+    SafeCopy();
+    ~SafeCopy();
+    SafeCopy(const SafeCopy&) = delete;
+    SafeCopy& operator=(const SafeCopy&) = delete;
 
-// What a temporary carries while it is discarded: a read-only file cannot be removed, so that
-// flag goes first, and a copy killed just then leaves hidden + system.
-constexpr DWORD kDiscardedMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    // Copies `sourceFile` to `targetDirectory` (ending in a separator) + `name`, keeping the
+    // last-write time and the attributes as the platform's copy does. With `replace` the file
+    // of that name is replaced (a read-only one too, its flag cleared only for that); without,
+    // the copy is placed only where nothing answers to the name, not even a short alias of
+    // another file. False when the copy failed; the target is then as it was.
+    bool Copy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
+              bool replace);
 
-inline bool IsMarked(DWORD attributes)
-{
-    return (attributes & kTemporaryMark) == kTemporaryMark || (attributes & kDiscardedMark) == kDiscardedMark;
-}
+private:
+    struct Job;
+    bool Place(Job& job);
+    bool PlaceByPath(Job& job);
+    bool WriteInPlace(Job& job);
+    void KeepTimes(Job& job);
 
-// True for names of the form the engine gives its temporaries: ".quenfold-" + 16 lower-case
-// hexadecimal digits + ".tmp". The name alone never makes a file a temporary.
-bool IsTemporaryName(const std::wstring& name);
+    std::unique_ptr<unsigned char[]> block_;
+    // What the first copies of a pass found out about the target's storage.
+    enum class Times { Unknown, KeptOnHandle, SetAfterClose } times_ = Times::Unknown;
+    bool renamesOpenFiles_ = true;
+};
 
-// A new temporary name, different for every call (in this and other processes).
-std::wstring NewTemporaryName();
-
-// Copies `sourceFile` to `targetDirectory` (ending in a separator) + `name`, keeping the last-
-// write time and the attributes as the platform's copy does. A read-only target is replaced
-// too: its flag is cleared just before the rename and put back if the rename fails. False when
-// the copy failed; the target is then as it was and no temporary is left. `listedSize` is the
-// size the listing gave; it only sizes the buffer.
-bool SafeCopy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
-              unsigned long long listedSize);
-
-// Removes the temporary `name` of a killed copy from `targetDirectory`, if it still carries
-// the mark; anything else of that name is left alone.
-void RemoveLeftover(const std::wstring& targetDirectory, const std::wstring& name);
-
-// The rename that puts a finished temporary (open as `file`) in place of `destination`,
-// replacing it. Windows refuses it over a read-only file, Wine does not; a test puts its own
-// in place to play either. Null restores PlaceByRename, the platform's.
-using PlaceFunction = bool (*)(HANDLE file, const std::wstring& destination);
-bool PlaceByRename(HANDLE file, const std::wstring& destination);
-void SetPlaceFunctionForTesting(PlaceFunction place);
+// The calls that put a finished temporary in place. Windows and the storages differ in what
+// they refuse; a test puts its own in place to play them. Null restores the platform's.
+struct PlaceCalls {
+    // Renames the open temporary to `destination`.
+    bool (*renameOpen)(HANDLE file, const std::wstring& destination, bool replace);
+    // Renames the closed temporary `from` to `to`.
+    bool (*renameClosed)(const std::wstring& from, const std::wstring& to, bool replace);
+};
+bool RenameOpenFile(HANDLE file, const std::wstring& destination, bool replace);
+bool RenameClosedFile(const std::wstring& from, const std::wstring& to, bool replace);
+void SetPlaceCallsForTesting(const PlaceCalls* calls);
 
 }  // namespace qf

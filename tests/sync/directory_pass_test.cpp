@@ -114,21 +114,29 @@ TEST_P(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
 }
 
 // Windows refuses to rename over a read-only file; Wine does not. Played here as Windows does.
-bool RenameLikeWindows(HANDLE file, const std::wstring& destination)
+bool RefusedOverReadOnly(const std::wstring& destination)
 {
     const DWORD attributes = GetFileAttributesW(destination.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return false;
+        return true;
     }
-    return qf::PlaceByRename(file, destination);
+    return false;
 }
-
-bool RefuseRename(HANDLE, const std::wstring&)
+const qf::PlaceCalls kLikeWindows = {
+    [](HANDLE file, const std::wstring& to, bool replace) {
+        return !RefusedOverReadOnly(to) && qf::RenameOpenFile(file, to, replace);
+    },
+    [](const std::wstring& from, const std::wstring& to, bool replace) {
+        return !RefusedOverReadOnly(to) && qf::RenameClosedFile(from, to, replace);
+    }};
+bool Refuse()
 {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
 }
+const qf::PlaceCalls kRefused = {[](HANDLE, const std::wstring&, bool) { return Refuse(); },
+                                 [](const std::wstring&, const std::wstring&, bool) { return Refuse(); }};
 
 // A read-only copy (made from a read-only source) is still brought up to date: its flag is
 // cleared only to replace it, and the new copy has the source's attributes. When replacing
@@ -140,7 +148,7 @@ TEST_P(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
     tree.File(L"dst\\doc.txt", "old");
     SetFileAttributesW(tree.Path(L"src\\doc.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    qf::SetPlaceFunctionForTesting(RenameLikeWindows);
+    qf::SetPlaceCallsForTesting(&kLikeWindows);
     const qf::PassFailures done = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
     EXPECT_FALSE(done.Any());
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "new");
@@ -149,15 +157,98 @@ TEST_P(DirectoryPass, ReadOnlyTargetIsBroughtUpToDate)
 
     SetFileAttributesW(tree.Path(L"src\\doc.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     tree.File(L"src\\doc.txt", "newer");
-    qf::SetPlaceFunctionForTesting(RefuseRename);
+    qf::SetPlaceCallsForTesting(&kRefused);
     const qf::PassFailures failed = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
-    qf::SetPlaceFunctionForTesting(nullptr);
+    qf::SetPlaceCallsForTesting(nullptr);
     EXPECT_EQ(failed.files, 1u);
     EXPECT_EQ(failed.firstFile, tree.Path(L"src\\doc.txt"));
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\doc.txt")), "new");
     EXPECT_NE(GetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
     SetFileAttributesW(tree.Path(L"dst\\doc.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Storages that will not replace the usual way still get every copy, and never lose the old
+// file: a share that cannot rename an open file and replaces by removing first (and then may
+// fail), and a folder whose files may be changed but not removed or replaced.
+bool ShareRenameOpen(HANDLE, const std::wstring& to, bool replace)
+{
+    if (replace)
+        DeleteFileW(to.c_str());
+    SetLastError(ERROR_BUSY);
+    return false;
+}
+bool ShareRenameClosed(const std::wstring& from, const std::wstring& to, bool replace)
+{
+    if (replace && Exists(to)) {
+        DeleteFileW(to.c_str());
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return qf::RenameClosedFile(from, to, replace);
+}
+bool NoReplacing(const std::wstring& to, bool replace)
+{
+    if (replace && Exists(to)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return true;
+    }
+    return false;
+}
+const qf::PlaceCalls kShare = {ShareRenameOpen, ShareRenameClosed};
+const qf::PlaceCalls kModifyOnly = {
+    [](HANDLE file, const std::wstring& to, bool replace) {
+        return !NoReplacing(to, replace) && qf::RenameOpenFile(file, to, replace);
+    },
+    [](const std::wstring& from, const std::wstring& to, bool replace) {
+        return !NoReplacing(to, replace) && qf::RenameClosedFile(from, to, replace);
+    }};
+
+TEST_P(DirectoryPass, ReplacesWhereTheStorageRefusesTheUsualWay)
+{
+    for (const qf::PlaceCalls* calls : {&kShare, &kModifyOnly}) {
+        ScratchTree tree;
+        tree.File(L"src\\changed.doc", "the new content");
+        tree.File(L"dst\\changed.doc", "old");
+        tree.File(L"src\\new.doc", "new file");
+        tree.File(L"src\\second.doc", "second, new");
+        tree.File(L"dst\\second.doc", "second, old");
+        ASSERT_TRUE(qf::test::SetWriteTicks(tree.Path(L"src\\changed.doc"), kOldTime));
+        qf::SetPlaceCallsForTesting(calls);
+        const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+        qf::SetPlaceCallsForTesting(nullptr);
+        const char* what = calls == &kShare ? "share" : "modify only";
+        EXPECT_FALSE(failures.Any()) << what;
+        EXPECT_EQ(ReadBytes(tree.Path(L"dst\\changed.doc")), "the new content") << what;
+        EXPECT_EQ(ReadBytes(tree.Path(L"dst\\second.doc")), "second, new") << what;
+        EXPECT_EQ(ReadBytes(tree.Path(L"dst\\new.doc")), "new file") << what;
+        EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\changed.doc")), kOldTime) << what;
+        EXPECT_EQ(GetFileAttributesW(tree.Path(L"dst\\changed.doc").c_str()) & qf::kTemporaryMark, 0u) << what;
+        EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty()) << what;
+    }
+}
+
+// A name the target's listing lacks is placed only where nothing answers to it: not through
+// another file's short alias. That is told.
+TEST_P(DirectoryPass, NewNamesNeverReplaceThroughAnAlias)
+{
+    ScratchTree tree;
+    tree.File(L"dst\\Report for January.doc", "the target's own");
+    wchar_t alias[MAX_PATH];
+    const std::wstring longName = qf::test::Extended(tree.Path(L"dst\\Report for January.doc"));
+    const DWORD length = GetShortPathNameW(longName.c_str(), alias, MAX_PATH);
+    const std::wstring shortPath = length && length < MAX_PATH ? std::wstring(alias, length) : std::wstring();
+    const std::wstring aliasName = shortPath.substr(shortPath.rfind(L'\\') + 1);
+    if (aliasName.empty() || aliasName == L"Report for January.doc" || !Exists(tree.Path(L"dst\\" + aliasName)))
+        GTEST_SKIP() << "this file system gives no short names";
+    tree.File(L"src\\" + aliasName, "a different file");
+    for (int pass = 1; pass <= 2; ++pass) {
+        const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+        EXPECT_EQ(ReadBytes(tree.Path(L"dst\\Report for January.doc")), "the target's own") << pass;
+        EXPECT_EQ(failures.files, 1u) << pass;
+        EXPECT_EQ(failures.firstFile, tree.Path(L"src\\" + aliasName)) << pass;
+        EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty()) << pass;
+    }
 }
 
 // Names of the temporaries' form are ordinary files: one in the source (a leftover of an
@@ -362,12 +453,20 @@ TEST_P(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
     EXPECT_EQ(ReadBytes(tree.Path(L"dst2\\f.txt")), "f");
     EXPECT_FALSE(Exists(tree.Path(L"dst2\\loop\\f.txt")));
 
-    // Only the target loops: the deeper source level does not land in the top of the target.
+    // Only the target loops: the deeper source level does not land in the top of the target,
+    // though the pass's own copies there changed the top's entries; the level is told.
     tree.File(L"src3\\sub\\inner.txt", "inner");
-    tree.Directory(L"dst3");
+    tree.File(L"src3\\Budget.txt", "top level");
+    tree.File(L"src3\\sub\\Budget.txt", "sub-directory");
+    tree.File(L"dst3\\Budget.txt", "old");
     ASSERT_TRUE(qf::test::MakeDirectoryLink(tree.Path(L"dst3\\sub"), tree.Path(L"dst3")));
-    qf::DirectoryPass(tree.Path(L"src3"), tree.Path(L"dst3"));
-    EXPECT_FALSE(Exists(tree.Path(L"dst3\\inner.txt")));
+    for (int pass = 1; pass <= 2; ++pass) {
+        const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src3"), tree.Path(L"dst3"));
+        EXPECT_FALSE(Exists(tree.Path(L"dst3\\inner.txt"))) << pass;
+        EXPECT_EQ(ReadBytes(tree.Path(L"dst3\\Budget.txt")), "top level") << pass;
+        EXPECT_EQ(failures.directories, 1u) << pass;
+        EXPECT_EQ(failures.firstDirectory, tree.Path(L"dst3\\sub")) << pass;
+    }
 }
 
 qf::DirectoryIdentity ZeroIds(const std::wstring&, const qf::DirectoryIdentity& listed)

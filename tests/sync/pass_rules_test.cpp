@@ -3,7 +3,7 @@
 #include "sync/directory_listing.h"
 #include "sync/long_path.h"
 #include "sync/pass_decision.h"
-#include "sync/safe_copy.h"
+#include "sync/temporary_file.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +41,8 @@ TEST(PassDecision, FollowsTheDecisionTable)
         {"directory in the way of an empty file: digests agree", File(0), &folder, FileAction::Nothing},
         {"left marked by a copy killed after its rename", File(5), &marked, FileAction::Copy},
         {"marked on both sides: the user's", marked, &marked, FileAction::CompareContent},
+        {"source read-only and hidden, its copy left with the temporary's attributes",
+         File(5, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), &marked, FileAction::Copy},
         {"a link's size is not its content's", link, &empty, FileAction::CompareContent},
         {"target is a link", File(7), &link, FileAction::CompareContent},
     };
@@ -105,6 +107,18 @@ TEST(TemporaryName, IsNewForEveryCopyAndKnownByItsForm)
     for (const wchar_t* other : {L".quenfold-0123456789ABCDEF.tmp", L".quenfold-0123456789abcde.tmp",
                                  L".quenfold-0123456789abcdef.tmp.doc", L"quenfold-0123456789abcdef.tmp", L""})
         EXPECT_FALSE(qf::IsTemporaryName(other)) << other;
+    // Where the storage keeps no attributes, the check in the name tells the engine's own; a
+    // name of the form that a person made, or one digit off, is not one.
+    EXPECT_TRUE(qf::IsCheckedTemporaryName(name));
+    EXPECT_TRUE(qf::IsLeftover(name, FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_FALSE(qf::IsLeftover(name, FILE_ATTRIBUTE_DIRECTORY | qf::kTemporaryAttributes));
+    std::wstring altered = name;
+    altered[12] = altered[12] == L'0' ? L'1' : L'0';
+    for (const std::wstring& users : {altered, std::wstring(L".quenfold-0123456789abcdef.tmp")}) {
+        EXPECT_FALSE(qf::IsCheckedTemporaryName(users)) << users;
+        EXPECT_FALSE(qf::IsLeftover(users, FILE_ATTRIBUTE_HIDDEN)) << users;
+        EXPECT_TRUE(qf::IsLeftover(users, qf::kTemporaryAttributes)) << "marked where attributes are kept";
+    }
 }
 
 TEST(NameIndex, FindsNamesIgnoringCaseAsTheFileSystemDoes)
