@@ -34,6 +34,11 @@ std::wstring HexText(const unsigned char* bytes, std::size_t length, bool upperC
 // kept between hashers.
 Hasher::Hasher(unsigned algorithmId)
 {
+    if (algorithmId == kAlgorithmMd5) {
+        own_ = true;
+        digestLength_ = Md5::kDigestLength;
+        return;
+    }
     const wchar_t* name = HashAlgorithmName(algorithmId);
     if (!name || !BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(algorithm_.put(), name, nullptr, 0)))
         return;
@@ -46,6 +51,11 @@ Hasher::Hasher(unsigned algorithmId)
 
 bool Hasher::Restart()
 {
+    if (own_) {
+        md5_.Reset();
+        failed_ = false;
+        return true;
+    }
     hash_.reset();
     failed_ = !algorithm_ || digestLength_ == 0 ||
               !BCRYPT_SUCCESS(BCryptCreateHash(algorithm_.get(), hash_.put(), nullptr, 0, nullptr, 0, 0));
@@ -54,6 +64,11 @@ bool Hasher::Restart()
 
 void Hasher::Update(const unsigned char* bytes, std::size_t length)
 {
+    if (own_) {
+        if (!failed_)
+            md5_.Update(bytes, length);
+        return;
+    }
     // BCryptHashData takes a 32-bit length; larger pieces go in several calls.
     while (!failed_ && length > 0) {
         ULONG piece = length > ULONG_MAX / 2 ? ULONG_MAX / 2 : static_cast<ULONG>(length);
@@ -66,6 +81,15 @@ void Hasher::Update(const unsigned char* bytes, std::size_t length)
 bool Hasher::Finish(std::vector<unsigned char>& digest)
 {
     digest.assign(digestLength_, 0);
+    if (own_) {
+        bool ok = !failed_;
+        if (ok)
+            md5_.Finish(digest.data());
+        else
+            digest.clear();
+        failed_ = true;
+        return ok;
+    }
     bool ok = !failed_ && digestLength_ > 0 &&
               BCRYPT_SUCCESS(BCryptFinishHash(hash_.get(), digest.data(), static_cast<ULONG>(digestLength_), 0));
     hash_.reset();

@@ -1,6 +1,7 @@
 #pragma once
-// A running hash over bytes fed in pieces, through the platform's CNG (BCrypt) provider.
-// Algorithms are named by their CryptoAPI ids (CALG_MD5 = 0x8003):
+// A running hash over bytes fed in pieces: MD5 by the engine's own code (as fast as the
+// platform's under Wine, and the same digests), the other algorithms through the platform's
+// CNG (BCrypt) provider. Algorithms are named by their CryptoAPI ids (CALG_MD5 = 0x8003):
 //
 //   Hasher hasher(kAlgorithmMd5);
 //   while (...) hasher.Update(block, length);
@@ -9,6 +10,7 @@
 //
 // Once any step fails the hasher stays failed and Finish gives false. Not shared between
 // threads while in use; one hasher serves one file at a time and can Restart for the next.
+#include "sync/md5.h"
 #include "win/unique_handle.h"
 
 #include <cstddef>
@@ -37,6 +39,8 @@ public:
     std::size_t DigestLength() const { return digestLength_; }
 
 private:
+    bool own_ = false;  // MD5 by Md5 rather than CNG
+    Md5 md5_;
     HashAlgorithm algorithm_;
     HashObject hash_;
     std::size_t digestLength_ = 0;

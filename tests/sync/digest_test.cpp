@@ -1,13 +1,17 @@
 #include "sync/file_digest.h"
 #include "sync/content_reader.h"
+#include "sync/md5.h"
 #include "sync/md5_hasher.h"
 #include "sync/pair_digest.h"
 #include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
 
+#include <bcrypt.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -40,6 +44,45 @@ std::string Pattern(std::size_t length)
     return content;
 }
 
+// Upper-case hex MD5 of `bytes` through the engine's own Md5, fed in pieces of the given
+// lengths in turn (the last repeated to the end).
+std::wstring OwnMd5Hex(const std::string& bytes, std::initializer_list<std::size_t> pieces = {1 << 30})
+{
+    qf::Md5 md5;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t left = bytes.size();
+    auto piece = pieces.begin();
+    while (left > 0) {
+        std::size_t take = *piece < left ? *piece : left;
+        md5.Update(p, take);
+        p += take;
+        left -= take;
+        if (piece + 1 != pieces.end())
+            ++piece;
+    }
+    unsigned char digest[qf::Md5::kDigestLength];
+    md5.Finish(digest);
+    return qf::HexText(digest, sizeof digest, true);
+}
+
+// Upper-case hex MD5 of `bytes` through the platform's CNG in one call: the reference.
+std::wstring CngMd5Hex(const std::string& bytes)
+{
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    unsigned char digest[16];
+    bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_MD5_ALGORITHM, nullptr, 0)) &&
+              BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) &&
+              BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                                            static_cast<ULONG>(bytes.size()), 0)) &&
+              BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
+    if (hash)
+        BCryptDestroyHash(hash);
+    if (algorithm)
+        BCryptCloseAlgorithmProvider(algorithm, 0);
+    return ok ? qf::HexText(digest, sizeof digest, true) : std::wstring();
+}
+
 std::wstring Lower(std::wstring text)
 {
     for (wchar_t& c : text)
@@ -63,8 +106,44 @@ TEST(Hasher, GivesTheTestSuiteDigestsOfRfc1321)
         {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
          L"57EDF4A22BE3C955AC49DA2E2107B67A"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(DigestHex(c.input), c.digest) << c.input;
+        EXPECT_EQ(OwnMd5Hex(c.input), c.digest) << c.input;
+        EXPECT_EQ(OwnMd5Hex(c.input, {1}), c.digest) << c.input << " fed byte by byte";
+    }
+}
+
+// Every length around the 64-byte block and the 56-byte padding limit, and larger ones, fed
+// whole and in pieces that straddle block edges: the engine's own MD5 and the hasher agree
+// with CNG on each.
+TEST(Md5, GivesTheDigestsOfTheCngProviderOnRandomData)
+{
+    std::mt19937 random(20);
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length <= 200; ++length)
+        lengths.push_back(length);
+    for (std::size_t length : {511u, 512u, 513u, 4095u, 65536u + 7u, 1048576u + 3u})
+        lengths.push_back(length);
+    for (int i = 0; i < 20; ++i)
+        lengths.push_back(random() % 300000);
+    for (std::size_t length : lengths) {
+        std::string bytes(length, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(random());
+        const std::wstring expected = CngMd5Hex(bytes);
+        ASSERT_EQ(expected.size(), 32u);
+        EXPECT_EQ(OwnMd5Hex(bytes), expected) << length;
+        EXPECT_EQ(OwnMd5Hex(bytes, {63, 1, 65, 7}), expected) << length << " in pieces";
+        EXPECT_EQ(OwnMd5Hex(bytes, {length / 3 + 1, 64}), expected) << length << " in thirds";
+        EXPECT_EQ(DigestHex(bytes), expected) << length;
+    }
+    qf::Md5 md5;  // reused after Reset, as a hasher is for the next file
+    unsigned char digest[qf::Md5::kDigestLength];
+    md5.Update(reinterpret_cast<const unsigned char*>("abc"), 3);
+    md5.Finish(digest);
+    md5.Reset();
+    md5.Finish(digest);
+    EXPECT_EQ(qf::HexText(digest, sizeof digest, false), kEmptyDigest);
 }
 
 TEST(Hasher, TakesTheAlgorithmByItsId)
