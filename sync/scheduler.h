@@ -16,6 +16,10 @@ public:
     virtual std::wstring PathOf(int row) = 0;                    // column 2 of a row, "" if none
     virtual void Log(const std::wstring& label, const std::wstring& message) = 0;
     virtual void SetStartCaption(const std::wstring& caption) = 0;  // caption of 按钮_开始
+    // Around each pass, from the worker that runs it; `failed` when a failure line followed
+    // its count line. For the taskbar button; nothing by default.
+    virtual void PassStarted() {}
+    virtual void PassEnded(bool /*failed*/) {}
 };
 
 // The click handler of 按钮_开始. `host` must outlive every worker it starts.

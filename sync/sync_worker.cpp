@@ -104,11 +104,13 @@ void RunWorker(SyncHost& host, unsigned long long switchOn)
         PassTurn turn;  // an older worker may still be finishing its pass
         if (!StillWanted(switchOn))
             break;
+        host.PassStarted();
         const PassFailures failures = PassInBackground(host);
         // Still this worker's turn: a pass's lines come before the next pass begins.
         ++count;
         host.Log(L"同步次数", std::to_wstring(count));
         LogFailures(host, failures);
+        host.PassEnded(failures.Any());
     }
     host.Log(kNotice, L"-");
 }

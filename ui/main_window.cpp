@@ -18,6 +18,7 @@
 #include "ui/resource.h"
 #include "ui/window_class.h"
 #include "ui/sync_host.h"
+#include "ui/sync_progress.h"
 
 namespace qf {
 namespace {
@@ -28,6 +29,7 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr DWORD kMainWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 struct MainWindowState {
+    std::unique_ptr<SyncProgress> progress;  // before the host, which points at it
     std::unique_ptr<ControlSyncHost> syncHost;
     HWND lastFocus = nullptr;
 };
@@ -62,8 +64,10 @@ bool OnCreate(HWND window)
     auto state = std::make_unique<MainWindowState>();
     CreateMainWindowControls(window, WindowDpi(window));
     KeepUnitBesideBox(GetDlgItem(window, IDC_INTERVAL_LABEL), GetDlgItem(window, IDC_INTERVAL_EDIT));
+    state->progress = std::make_unique<SyncProgress>(window);
+    SyncProgress::AllowButtonCreatedMessage(window);
     state->syncHost = std::make_unique<ControlSyncHost>(GetDlgItem(window, IDC_INTERVAL_EDIT),
-                                                        GetDlgItem(window, IDC_START_BUTTON));
+                                                        GetDlgItem(window, IDC_START_BUTTON), state->progress.get());
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state.release()));
     gMainWindow = window;
     OnCreated();
@@ -76,8 +80,10 @@ void OnCommand(HWND window, int id, int code, HWND control)
         if (code != BN_CLICKED)
             return;
         if (id == IDC_START_BUTTON) {
-            if (MainWindowState* state = StateOf(window))
+            if (MainWindowState* state = StateOf(window)) {
                 ToggleSync(*state->syncHost);
+                state->progress->Switched(IsSyncRunning());
+            }
         } else if (id == IDC_SAVE_BUTTON) {
             OnSaveSettingsClicked();
         }
@@ -214,6 +220,11 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         OnNcDestroy(window);
         break;
     default:
+        if (message != 0 && message == SyncProgress::ButtonCreatedMessage()) {
+            if (MainWindowState* state = StateOf(window))
+                state->progress->ButtonCreated();
+            return 0;
+        }
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);

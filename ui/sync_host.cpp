@@ -43,4 +43,16 @@ void ControlSyncHost::SetStartCaption(const std::wstring& caption)
     RunOnUiThread([&] { SetWindowTextW(startButton_, caption.c_str()); });
 }
 
+void ControlSyncHost::PassStarted()
+{
+    if (progress_)
+        RunOnUiThread([&] { progress_->PassStarted(); });
+}
+
+void ControlSyncHost::PassEnded(bool failed)
+{
+    if (progress_)
+        RunOnUiThread([&] { progress_->PassEnded(failed); });
+}
+
 }  // namespace qf

@@ -14,6 +14,7 @@
 #include "tests/support/scratch_tree.h"
 #include "tests/support/window_driver.h"
 #include "ui/log_panel.h"
+#include "ui/sync_progress.h"
 #include "ui/ui_thread.h"
 
 namespace {
@@ -110,6 +111,36 @@ TEST_F(SyncHostWindow, WorkerReadsTheControlsAndLogsThroughTheUiThread)
                            L"同步次数: 1\r\n"
                            L"提示: 关闭同步\r\n"
                            L"提示: -\r\n");
+}
+
+// The taskbar's view of the passes, as the main window wires it: red after a pass with a
+// failure line, clear after a clean one and after switching off.
+TEST_F(SyncHostWindow, PassesReachTheTaskbarButton)
+{
+    const std::wstring target = tree.Directory(L"target");
+    const std::wstring source = tree.Path(L"not-yet");
+    AddRow(L"目标目录", target);
+    AddRow(L"源目录", source);
+    SetWindowTextW(interval, L"1");
+    auto progress = new qf::SyncProgress(window);  // kept, as the host is
+    auto withProgress = new qf::ControlSyncHost(interval, button, progress);
+    auto toggle = [&] {
+        qf::ToggleSync(*withProgress);
+        progress->Switched(qf::IsSyncRunning());
+    };
+
+    toggle();
+    EXPECT_EQ(progress->Mark(), qf::TaskbarMark::None);
+    ASSERT_TRUE(PumpUntil([&] { return progress->Mark() == qf::TaskbarMark::Failed; }));
+    EXPECT_TRUE(LogHas(L"个目录无法访问,如: "));
+    CreateDirectoryW(source.c_str(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return progress->Mark() == qf::TaskbarMark::None; }));
+    RemoveDirectoryW(source.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return progress->Mark() == qf::TaskbarMark::Failed; }));
+    toggle();
+    EXPECT_EQ(progress->Mark(), qf::TaskbarMark::None);
+    ASSERT_TRUE(PumpUntil([&] { return LogHas(L"提示: -\r\n"); }));
+    EXPECT_EQ(progress->Mark(), qf::TaskbarMark::None);
 }
 
 }  // namespace
