@@ -20,7 +20,7 @@ build_win32="$build-win32"
 build_clang="$build-clang"
 packages=(cmake make wine wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
           clang lld xvfb xdotool imagemagick fonts-wqy-microhei fonts-wine googletest rsync time
-          procps zip git
+          procps zip git python3
           # the storage matrix: real file systems through FUSE and loop devices, a real file server
           ntfs-3g exfatprogs exfat-fuse dosfstools fusefat samba smbnetfs disorderfs bindfs fuse3 util-linux)
 
@@ -151,10 +151,14 @@ case "$cmd" in
       # Without the static runtime's debugging sections: less than half the size.
       $strip -o "$stage/quenfold.exe" "$dir/app/quenfold.exe"
       cp "$dir/generated/version.txt" "$stage/version.txt"
-      # The guide as a text file Notepad opens, and the picture it shows beside it. Names in
-      # the archive stay ASCII: the zip folders of older Windows misread UTF-8 names.
-      { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$root/docs/使用说明.md"; } >"$stage/readme.txt"
-      cp "$root/docs/$(sed -n 's/^!\[[^]]*\](\([^)]*\)).*/\1/p' "$root/docs/使用说明.md" | head -n 1)" "$stage/"
+      # The guide as plain text for Notepad, checked against the program's own texts, and the
+      # pictures it names. Names in the archive stay ASCII: the zip folders of older Windows
+      # misread UTF-8 names.
+      python3 "$root/tools/docs/readme_txt.py" "$root/docs/使用说明.md" "$stage/readme.txt"
+      python3 "$root/tools/docs/check_readme.py" "$root" "$stage/readme.txt"
+      for picture in $(python3 "$root/tools/docs/readme_txt.py" --images "$root/docs/使用说明.md"); do
+        cp "$root/docs/$picture" "$stage/"
+      done
       (cd "$root/dist" && zip -q -r -X "$name.zip" "$name")
       rm -rf "$stage"
       echo "Wrote dist/$name.zip"

@@ -1,13 +1,18 @@
-// Drives a running quenfold.exe into the state the documentation shows and saves the main
-// window and the introduction window as bitmaps:
+// Drives a running quenfold.exe into the states the documentation shows and saves windows as
+// bitmaps. A developer tool; waits by polling.
 //   qf-screenshot.exe MAIN.bmp INTRO.bmp
-// Switches synchronisation on and off once, so the log holds lines, then opens the
-// introduction and closes the program. A developer tool; waits by polling.
+//     Switches synchronisation on and off once, so the log holds lines, saves the main window,
+//     then opens the introduction, saves it and closes the program.
+//   qf-screenshot.exe --failures SHOT.bmp FILE...
+//     Holds each FILE open, sharing nothing, so a pass cannot replace it; runs one pass, one
+//     second after switching on, and switches off as soon as its failure lines are in the log;
+//     saves the main window with the interval box as it was, and closes the program.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ui/resource.h"
 
@@ -91,24 +96,73 @@ int Fail(const char* what)
     return 1;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv)
+bool LogHas(HWND log, const wchar_t* text)
 {
-    if (argc != 3)
-        return Fail("usage: qf-screenshot.exe MAIN.bmp INTRO.bmp");
+    return TextOf(log).find(text) != std::wstring::npos;
+}
+
+// The main window once it is shown and the settings file's rows are in its list.
+HWND OpenedMainWindow(int rows)
+{
     HWND main = nullptr;
     // Found by caption already while it creates its controls: wait until it is shown.
     if (!WaitFor([&] {
             main = FindWindowW(L"QuenfoldMainWindow", L"987Quenfold");
             return main && IsWindowVisible(main);
         }))
-        return Fail("the main window did not open");
+        return nullptr;
     HWND list = GetDlgItem(main, IDC_DIRECTORY_LIST);
+    if (!WaitFor([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) >= rows; }))
+        return nullptr;
+    return main;
+}
+
+int FailuresShot(int argc, wchar_t** argv)
+{
+    std::vector<HANDLE> held;
+    for (int i = 3; i < argc; ++i) {
+        HANDLE file = CreateFileW(argv[i], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return Fail("cannot hold a file open");
+        held.push_back(file);  // closed when the tool ends
+    }
+    HWND main = OpenedMainWindow(3);
+    if (!main)
+        return Fail("the main window did not open with its three rows");
+    HWND log = GetDlgItem(main, IDC_LOG_EDIT);
+    HWND interval = GetDlgItem(main, IDC_INTERVAL_EDIT);
+    HWND start = GetDlgItem(main, IDC_START_BUTTON);
+    const std::wstring shown = TextOf(interval);
+    SendMessageTimeoutW(interval, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"1"), SMTO_ABORTIFHUNG, 2000, nullptr);
+    SetForegroundWindow(main);
+    if (!ClickUntilCaption(start, L"关  闭"))
+        return Fail("synchronisation did not switch on");
+    if (!WaitFor([&] { return LogHas(log, L"个文件未能复制"); }, 60000))
+        return Fail("no pass ended with a file not copied");
+    // At once, within the one-second wait before the next pass.
+    if (!ClickUntilCaption(start, L"开  始") || !WaitFor([&] { return LogHas(log, L"提示: -"); }))
+        return Fail("synchronisation did not switch off");
+    SendMessageTimeoutW(interval, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(shown.c_str()), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    SetFocus(nullptr);
+    const bool saved = SaveWindow(main, argv[2]);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    return saved ? 0 : Fail("cannot save the main window");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc >= 3 && std::wstring(argv[1]) == L"--failures")
+        return FailuresShot(argc, argv);
+    if (argc != 3)
+        return Fail("usage: qf-screenshot.exe MAIN.bmp INTRO.bmp | --failures SHOT.bmp FILE...");
+    HWND main = OpenedMainWindow(2);
+    if (!main)
+        return Fail("the main window did not open with its rows");
     HWND log = GetDlgItem(main, IDC_LOG_EDIT);
     HWND start = GetDlgItem(main, IDC_START_BUTTON);
-    if (!WaitFor([&] { return SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) >= 2; }))
-        return Fail("the settings file's rows did not load");
 
     SetForegroundWindow(main);
     if (!ClickUntilCaption(start, L"关  闭") ||

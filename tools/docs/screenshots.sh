@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the screenshots in docs/: the main window (a target, a source, log lines) and the
-# introduction window at 96, 120, 144 and 192 DPI.
+# introduction window at 96, 120, 144 and 192 DPI, and at 96 DPI the main window after a pass
+# that logged both failure lines.
 #
 #   bash tools/docs/screenshots.sh          (after tools/dev.sh has built the program once)
 #
@@ -16,17 +17,22 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 
 cmake --build "$build" --target quenfold qf-screenshot >/dev/null
 
-# The settings file the program reads at start, in code page 936.
+# The settings file the program reads at start (lines as arguments, else the two rows below),
+# in code page 936.
 write_settings() {
-  printf '%s\r\n' \
+  local file=$1
+  shift
+  [ $# -gt 0 ] || set -- \
     '[配置1]' 'ID=1' '目录类型=目标目录' '路径=D:\备份\财务部' '备注=每日备份' \
-    '[配置2]' 'ID=2' '目录类型=源目录' '路径=\\NAS-OFFICE\共享文档\2026年度\财务报表\月度汇总' '备注=共享盘上的月度报表和季度汇总' \
-    | iconv -f UTF-8 -t GBK >"$1"
+    '[配置2]' 'ID=2' '目录类型=源目录' '路径=\\NAS-OFFICE\共享文档\2026年度\财务报表\月度汇总' '备注=共享盘上的月度报表和季度汇总'
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t GBK >"$file"
 }
 
 prefixes=()
+drive=""
 stop_sessions() {
   for p in "${prefixes[@]}"; do WINEPREFIX="$p" "$wineserver" -k 2>/dev/null || true; done
+  [ -z "$drive" ] || rm -f "$drive"
 }
 trap stop_sessions EXIT
 
@@ -57,3 +63,36 @@ for dpi in 96 120 144 192; do
   convert "$run/intro.bmp" -strip -define png:exclude-chunks=date,time "$docs/intro-window-$dpi-dpi.png"
   echo "docs/main-window-$dpi-dpi.png docs/intro-window-$dpi-dpi.png"
 done
+
+# The failures the guide explains, on a drive D: of the 96 DPI prefix: a source moved away
+# (D:\旧项目), and two files whose copies in the target another program holds open.
+export QF_WINEPREFIX="$build/docs-wine-96"
+run="$build/docs-run-failures"
+rm -rf "$run"
+mkdir -p "$run/d/备份/合同" "$run/d/资料/合同"
+printf 'old' >"$run/d/备份/月报.xlsx"
+printf 'old' >"$run/d/备份/合同/租赁合同.docx"
+printf 'figures of this month' >"$run/d/资料/月报.xlsx"
+printf 'signed lease' >"$run/d/资料/合同/租赁合同.docx"
+printf 'notes' >"$run/d/资料/说明.txt"
+drive="$QF_WINEPREFIX/dosdevices/d:"
+if [ -e "$drive" ] || [ -L "$drive" ]; then
+  echo "screenshots.sh: $drive exists already; the failures shot needs D: for itself" >&2
+  drive=""
+  exit 1
+fi
+ln -s "$run/d" "$drive"
+cp "$build/app/quenfold.exe" "$run/"
+write_settings "$run/配置.ini" \
+  '[配置1]' 'ID=1' '目录类型=目标目录' '路径=D:\备份' '备注=移动硬盘' \
+  '[配置2]' 'ID=2' '目录类型=源目录' '路径=D:\资料' '备注=部门资料' \
+  '[配置3]' 'ID=3' '目录类型=源目录' '路径=D:\旧项目' '备注=去年的项目'
+WINEPREFIX="$QF_WINEPREFIX" "$wineserver" -k 2>/dev/null || true
+"$build/wine-run" "$run/quenfold.exe" </dev/null >/dev/null 2>&1 &
+program=$!
+winrun="Z:${run//\//\\}"
+"$build/wine-run" "$build/tools/docs/qf-screenshot.exe" --failures "$winrun\\failures.bmp" \
+  'D:\备份\月报.xlsx' 'D:\备份\合同\租赁合同.docx'
+wait "$program" || true
+convert "$run/failures.bmp" -strip -define png:exclude-chunks=date,time "$docs/main-window-failures-96-dpi.png"
+echo "docs/main-window-failures-96-dpi.png"
