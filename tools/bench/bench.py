@@ -1,16 +1,19 @@
 #!/usr/bin/env python3
 """Benchmark of the directory pass against the tools a user would pick instead.
 
-    tools/bench/bench.py [--quick] [--parts share,office,large] [--full] [--runs N] [--keep] ...
+    tools/bench/bench.py [--quick] [--parts share,office,large,folders,pair] [--full] [--runs N] [--keep] ...
 
 Builds the helpers and makes seeded trees: "share", a file share of small documents (5,000 files
-of 1-100 KB with a tail to 4 MiB, 1,000 folders up to 10 deep, English and Chinese names), and
-"office" and "large", an office-share mix of small files and a few large ones. For each it
-times, page cache warm, the first pass (folders only in the target) against Wine's own
-xcopy /E and cp -a, and the unchanged pass against the Wine floor (list, open, read, close
-every file, a thread per tree), md5sum of both trees and rsync -rc --checksum-choice=md5
---dry-run; it counts the requests each Wine run makes to the Wine server (strace), and the
-pass's peak memory. Prints the tables and writes them to BUILD/bench-results.md.
+of 1-100 KB with a tail to 4 MiB, 1,000 folders up to 10 deep, English and Chinese names),
+"office" and "large", an office-share mix of small files and a few large ones, "folders",
+document folders of 2 to 5 files of 10-200 KB each, and "pair", one large file unchanged and
+changed. For each it times, page cache warm, the first pass (folders only in the target) against
+the copy floor (one thread: open, create, read, write, close), Wine's own xcopy /E and cp -a,
+and the unchanged pass against the Wine floors (list, open, read, close every file, a thread per
+tree; the same with MD5), md5sum of both trees and rsync -rc --checksum-choice=md5 --dry-run;
+it counts the requests each Wine run makes to the Wine server (strace), the requests of a first
+pass per copied file by kind (WINEDEBUG=+server), and the pass's peak memory. Prints the tables
+and writes them to BUILD/bench-results.md.
 
 Wine programs run through the build's wine-run wrapper with the Wine server kept up, so a run
 pays only the start of one process; that start-up is measured on its own (a program that does
@@ -69,6 +72,7 @@ class Bench:
         self.notes = []
         self.startup = 0.0
         self.server_pid = None
+        self.steps = []
 
     # --- running and timing -------------------------------------------------------------
 
@@ -182,6 +186,7 @@ class Bench:
         self.pass_tool = os.path.join(self.build, "tools/pass/quenfold-pass.exe")
         self.floor_tool = os.path.join(self.build, "tools/bench/qf-bench-floor.exe")
         self.probe_tool = os.path.join(self.build, "tools/bench/qf-bench-pass.exe")
+        self.md5_tool = os.path.join(self.build, "tools/bench/qf-bench-md5.exe")
 
     def make_trees(self):
         self.layout = tree.plan(self.options.seed, self.options.files, self.options.size_mib)
@@ -211,9 +216,24 @@ class Bench:
             started = time.perf_counter()
             tree.generate(share_root, self.share_layout)
             print("generated %s in %.0f s" % (share_root, time.perf_counter() - started), flush=True)
+        self.folders_layout = tree.plan_folders(self.options.seed, self.options.folders_files)
+        folders_root = os.path.join(self.work, "folders-tree")
+        if "folders" in self.parts and not tree.generated_as(folders_root, self.folders_layout):
+            shutil.rmtree(folders_root, ignore_errors=True)
+            shutil.rmtree(os.path.join(self.same, "folders"), ignore_errors=True)
+            started = time.perf_counter()
+            tree.generate(folders_root, self.folders_layout)
+            print("generated %s in %.0f s" % (folders_root, time.perf_counter() - started), flush=True)
+        if "pair" in self.parts:
+            started = time.perf_counter()
+            tree.write_pair(os.path.join(self.work, "pair"), self.options.pair_mib, self.options.seed)
+            print("pair of %d MiB ready in %.0f s" % (self.options.pair_mib, time.perf_counter() - started), flush=True)
+        roots = {"share": share_root, "folders": folders_root}
         self.paths = {}
         for part in self.parts:
-            source = os.path.join(share_root if part == "share" else self.source, part)
+            if part == "pair":
+                continue
+            source = os.path.join(roots.get(part, self.source), part)
             same = os.path.join(self.same, part)
             first = os.path.join(self.first, part)
             if not os.path.isdir(same):
@@ -228,7 +248,7 @@ class Bench:
         files = 0
         size = 0
         folders = 0
-        for folder, _, names in os.walk(self.paths[part][0]):
+        for folder, _, names in os.walk(self.pair_side("source") if part == "pair" else self.paths[part][0]):
             folders += 1
             files += len(names)
             size += sum(os.path.getsize(os.path.join(folder, name)) for name in names)
@@ -270,8 +290,8 @@ class Bench:
                           "%.2f" % ratio]
                 if goal is not None:
                     met = ratio <= goal
-                    cells.append("≤ %.1f: %s" % (goal, "met" if met else "NOT met"))
-                    verdicts.append("- %s against %s: %.2f × (net), goal ≤ %.1f × — %s"
+                    cells.append("≤ %g: %s" % (goal, "met" if met else "NOT met"))
+                    verdicts.append("- %s against %s: %.2f × (net), goal ≤ %g × — %s"
                                     % (what, theirs_name, ratio, goal, "met" if met else "NOT met"))
                 else:
                     cells.append("")
@@ -307,21 +327,27 @@ class Bench:
     def peak(self, what, runs):
         self.peaks.append((what, max(r.peak_kib for r in runs), max(r.working_set_kib for r in runs)))
 
-    def both_trees_md5(self, part):
-        return ("find %s %s -type f -print0 | xargs -0 md5sum > /dev/null"
-                % (os.path.join(self.source, part), os.path.join(self.same, part)))
+    def both_trees_md5(self, first, second):
+        return "find %s %s -type f -print0 | xargs -0 md5sum > /dev/null" % (first, second)
+
+    def pair_side(self, side):
+        return os.path.join(self.work, "pair", side)
 
     def measure_part(self, part):
         source, same, first, copy = self.paths[part]
         files = self.tally(part)[0]
-        label = {"office": "office mix", "large": "large files", "share": "small-file share"}[part]
+        label = {"office": "office mix", "large": "large files", "share": "small-file share",
+                 "folders": "document folders"}[part]
         reset = lambda: tree.remove_files(first)  # noqa: E731
         xcopy_command = self.wine("xcopy.exe", windows_path(source), windows_path(first), "/E", "/I", "/Y", "/Q")
 
+        copy_floor_command = self.wine(self.floor_tool, "copy1", windows_path(source), windows_path(first))
         ours = self.measure(self.pass_command(source, first), prepare=reset)
+        copy_floor = self.measure(copy_floor_command, prepare=reset)
         xcopy = self.measure(xcopy_command, prepare=reset)
         cp = self.measure(["cp", "-a", source, copy], prepare=lambda: shutil.rmtree(copy, ignore_errors=True))
-        self.row("first pass, " + label, ours, "xcopy /E /I /Y /Q", xcopy, 1.0)
+        self.row("first pass, " + label, ours, "floor copy1 (no temporary)", copy_floor, 1.0)
+        self.rows.append(("first pass, " + label, ours, "xcopy /E /I /Y /Q", xcopy, None))
         if self.options.compare:
             other = self.measure(self.pass_command(source, first, self.options.compare), prepare=reset)
             self.rows.append(("first pass, %s, %s" % (label, self.compare_name), other, "xcopy /E /I /Y /Q", xcopy, None))
@@ -331,6 +357,7 @@ class Bench:
         self.peak("first pass, " + label, ours)
         shutil.rmtree(copy, ignore_errors=True)
         self.count("first pass, " + label, files, self.pass_command(source, first), prepare=reset)
+        self.count("floor copy1, " + label, files, copy_floor_command, prepare=reset)
         self.count("xcopy /E /I /Y /Q, " + label, files, xcopy_command, prepare=reset)
         reset()
 
@@ -338,7 +365,7 @@ class Bench:
         ours = self.measure(self.pass_command(source, same))
         floor = self.measure(floor_command)
         hashed = self.measure(self.wine(self.floor_tool, "md5x2", windows_path(source), windows_path(same)))
-        md5 = self.measure(self.both_trees_md5(part), shell=True)
+        md5 = self.measure(self.both_trees_md5(source, same), shell=True)
         rsync = self.measure(["rsync", "-rc", "--checksum-choice=md5", "--dry-run", source + "/", same + "/"])
         self.row("unchanged pass, " + label, ours, "floor read2", floor, 1.1)
         if self.options.compare:
@@ -347,12 +374,15 @@ class Bench:
             self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
                        self.pass_command(source, same, self.options.compare))
             self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
-        self.rows.append(("unchanged pass, " + label, ours, "floor md5x2 (read2 + MD5)", hashed, None))
+        self.rows.append(("unchanged pass, " + label, ours, "floor md5x2 (read2 + MD5)", hashed, 1.05))
+        self.rows.append(("floor md5x2, " + label, hashed, "floor read2", floor, None))
         self.rows.append(("unchanged pass, " + label, ours, "md5sum both trees", md5, None))
         self.rows.append(("unchanged pass, " + label, ours, "rsync -rc --dry-run", rsync, None))
         self.peak("unchanged pass, " + label, ours)
         self.count("unchanged pass, " + label, 2 * files, self.pass_command(source, same))
         self.count("floor read2, both trees, " + label, 2 * files, floor_command)
+        self.count("floor md5x2, both trees, " + label, 2 * files,
+                   self.wine(self.floor_tool, "md5x2", windows_path(source), windows_path(same)))
         if not self.options.full:
             return
         tool = self.measure(self.pass_command(source, same, self.pass_tool))
@@ -376,6 +406,127 @@ class Bench:
         self.inner.append(("first pass, %s, quenfold-pass.exe under qf-bench-pass --child" % label,
                            child.output.strip()))
         reset()
+
+    def measure_pair(self):
+        """One large file unchanged and changed: the pass beside reading both files at once
+        (the physical floor of an unchanged pair) and beside md5sum of both."""
+        source, same, old, changed = (self.pair_side(side) for side in ("source", "same", "old", "changed"))
+        label = "large pair (%d MiB)" % self.options.pair_mib
+        read2 = self.measure(self.wine(self.floor_tool, "read2", windows_path(source), windows_path(same)))
+        hashed = self.measure(self.wine(self.floor_tool, "md5x2", windows_path(source), windows_path(same)))
+        md5 = self.measure(self.both_trees_md5(source, same), shell=True)
+        ours = self.measure(self.pass_command(source, same))
+        self.row("unchanged pass, " + label, ours, "floor read2 (both at once)", read2, 1.1)
+        self.rows.append(("unchanged pass, " + label, ours, "floor md5x2", hashed, None))
+        self.rows.append(("unchanged pass, " + label, ours, "md5sum both files", md5, None))
+        self.peak("unchanged pass, " + label, ours)
+
+        def restore():
+            os.makedirs(changed, exist_ok=True)
+            shutil.copyfile(os.path.join(old, "pair.bin"), os.path.join(changed, "pair.bin"))
+
+        read_old = self.measure(self.wine(self.floor_tool, "read2", windows_path(source), windows_path(old)))
+        md5_old = self.measure(self.both_trees_md5(source, old), shell=True)
+        ours = self.measure(self.pass_command(source, changed), prepare=restore)
+        self.row("changed pass (copied), " + label, ours, "floor read2 (both at once)", read_old, None)
+        self.rows.append(("changed pass (copied), " + label, ours, "md5sum both files", md5_old, None))
+        self.peak("changed pass, " + label, ours)
+
+    def server_requests(self, command, prepare=None):
+        """Requests to the traced Wine server by name, while one command runs: the lines the
+        server wrote meanwhile (a request "NNNN: name( fields )", its reply "NNNN: name() =
+        status ...")."""
+        if prepare:
+            prepare()
+        self.trace_log.flush()
+        start = os.path.getsize(self.trace_log.name)
+        subprocess.run([self.wine64] + command[1:], env=self.trace_env, cwd=self.build, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True)
+        time.sleep(0.3)  # the server writes its last lines after the program has gone
+        counts = {}
+        with open(self.trace_log.name, "rb") as log:
+            log.seek(start)
+            for line in log:
+                head, _, rest = line.decode(errors="replace").partition(": ")
+                name, paren, fields = rest.partition("(")
+                if paren and head.strip().isalnum() and name.isidentifier() and not fields.startswith(") ="):
+                    counts[name] = counts.get(name, 0) + 1
+        return counts
+
+    def traced_server(self):
+        """A Wine server that writes every request (wineserver -d1) on a copy of the build's
+        prefix, so the shared one is never restarted; stopped with `wineserver -k` on that copy."""
+        prefix = os.path.join(self.work, "steps-prefix")
+        if not os.path.isdir(prefix):
+            shutil.copytree(os.path.join(self.build, "wineprefix"), prefix, symlinks=True)
+        if os.path.exists(os.path.join(prefix, ".qf-keeper.pid")):
+            os.unlink(os.path.join(prefix, ".qf-keeper.pid"))
+        self.wine64 = shutil.which("wine64") or "/usr/lib/wine/wine64"
+        wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+        self.trace_env = dict(self.env)
+        self.trace_env.update(WINEPREFIX=prefix, WINEDLLOVERRIDES="mscoree,mshtml=", WINEDEBUG="-all",
+                              DISPLAY=":%s" % self.env["QF_DISPLAY_NUMBER"])
+        self.trace_log = tempfile.NamedTemporaryFile("wb")
+        server = subprocess.Popen([wineserver, "-f", "-p", "-d1"], env=self.trace_env, stdout=subprocess.DEVNULL,
+                                  stderr=self.trace_log)
+        time.sleep(1)
+        return server, wineserver
+
+    def measure_steps(self):
+        """Requests of each kind per copied file: the first pass into folders only against the
+        copy floor, on a small tree of document folders."""
+        root = os.path.join(self.work, "steps-tree")
+        layout = tree.plan_folders(self.options.seed, 200)
+        if not tree.generated_as(root, layout):
+            shutil.rmtree(root, ignore_errors=True)
+            tree.generate(root, layout)
+        source = os.path.join(root, "folders")
+        first = os.path.join(self.work, "steps-first")
+        shutil.rmtree(first, ignore_errors=True)
+        tree.copy_folders(source, first)
+        files = len(layout["small"])
+        reset = lambda: tree.remove_files(first)  # noqa: E731
+        server, wineserver = self.traced_server()
+        try:
+            self.server_requests(self.wine(self.floor_tool, "noop"))  # the session comes up
+            noop = self.server_requests(self.wine(self.floor_tool, "noop"))
+            ours = self.server_requests(self.pass_command(source, first), prepare=reset)
+            floor = self.server_requests(self.wine(self.floor_tool, "copy1", windows_path(source),
+                                                   windows_path(first)), prepare=reset)
+        finally:
+            subprocess.run([wineserver, "-k"], env=self.trace_env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+            server.wait()
+            self.trace_log.close()
+        reset()
+        self.steps_files = files
+        for name in set(ours) | set(floor):
+            mine = (ours.get(name, 0) - noop.get(name, 0)) / files
+            theirs = (floor.get(name, 0) - noop.get(name, 0)) / files
+            if abs(mine) >= 0.005 or abs(theirs) >= 0.005:
+                self.steps.append((name, mine, theirs))
+        self.steps.sort(key=lambda step: (-(step[1] - step[2]), step[0]))
+
+    def measure_md5_speed(self):
+        """MD5 in MB/s through CNG and our own code under Wine, beside native md5sum of the
+        same file, in this run."""
+        path = os.path.join(self.pair_side("source"), "pair.bin") if "pair" in self.parts else None
+        if not path:
+            return
+        best = {}
+        for _ in range(max(1, self.options.runs)):
+            output = self.run(self.wine(self.md5_tool, "256", windows_path(path))).output
+            for line in output.splitlines():
+                fields = dict(part.split("=", 1) for part in line.split() if "=" in part)
+                if "what" in fields:
+                    for key in ("cng_mbps", "own_mbps"):
+                        name = (fields["what"], key)
+                        best[name] = max(best.get(name, 0.0), float(fields[key]))
+            started = time.perf_counter()
+            subprocess.run(["md5sum", path], check=True, stdout=subprocess.DEVNULL)
+            native = os.path.getsize(path) / (time.perf_counter() - started) / 1e6
+            best[("file", "md5sum")] = max(best.get(("file", "md5sum"), 0.0), native)
+        self.md5_speed = best
 
     def report(self):
         lines = ["# Directory pass benchmark", ""]
@@ -407,8 +558,34 @@ class Bench:
         for what, kib, working_set in self.peaks:
             lines.append("| %s | %.1f MiB | %.1f MiB |" % (what, kib / 1024, working_set / 1024))
         worst = max(max(kib, working_set) for _, kib, working_set in self.peaks) / 1024
-        verdicts.append("- peak memory of a pass: %.1f MiB, goal < 64 MiB — %s" % (worst, "met" if worst < 64 else
+        verdicts.append("- peak memory of a pass: %.1f MiB, goal ≤ 32 MiB — %s" % (worst, "met" if worst <= 32 else
                                                                                    "NOT met"))
+        if self.steps:
+            lines += ["", "## Requests per copied file, by kind (first pass into folders only, %d files)" %
+                      self.steps_files, ""]
+            lines.append("From a Wine server that writes each request (`wineserver -f -p -d1` on a copy of the prefix; "
+                         "the lines written while the program ran), less a program that does nothing, divided by "
+                         "the files copied. The pass against `qf-bench-floor copy1`.")
+            lines.append("")
+            lines.append("| request | pass | copy floor | more |")
+            lines.append("|---|---|---|---|")
+            for name, mine, theirs in self.steps:
+                lines.append("| %s | %.2f | %.2f | %+.2f |" % (name, mine, theirs, mine - theirs))
+            lines.append("| all | %.2f | %.2f | %+.2f |" % (sum(s[1] for s in self.steps), sum(s[2] for s in self.steps),
+                                                          sum(s[1] - s[2] for s in self.steps)))
+        if getattr(self, "md5_speed", None):
+            speed = self.md5_speed
+            lines += ["", "## MD5 speed (best of %d, MB = 10^6 bytes)" % max(1, self.options.runs), ""]
+            lines.append("`qf-bench-md5 256 FILE` (the pair's source file): CNG and our own `Md5` under Wine, over "
+                         "256 MiB in memory and over the file, page cache warm; `md5sum FILE` natively.")
+            lines.append("")
+            lines.append("| bytes | CNG | own Md5 | md5sum |")
+            lines.append("|---|---|---|---|")
+            lines.append("| memory | %.0f | %.0f | |" % (speed.get(("memory", "cng_mbps"), 0),
+                                                      speed.get(("memory", "own_mbps"), 0)))
+            lines.append("| file | %.0f | %.0f | %.0f |" % (speed.get(("file", "cng_mbps"), 0),
+                                                         speed.get(("file", "own_mbps"), 0),
+                                                         speed.get(("file", "md5sum"), 0)))
         lines += ["", "## Cross-checks", ""]
         for what, text in self.inner:
             lines.append("- %s: %s" % (what, text))
@@ -434,10 +611,18 @@ class Bench:
         self.counts = []
         self.count("Wine start-up", 0, self.wine(self.floor_tool, "noop"))
         for part in self.parts:
-            self.measure_part(part)
+            if part == "pair":
+                self.measure_pair()
+            else:
+                self.measure_part(part)
+        self.measure_steps()
+        self.measure_md5_speed()
         self.report()
         if not self.options.keep:
-            for folder in (self.source, self.same, self.first, self.copy, os.path.join(self.work, "share-tree")):
+            for folder in (self.source, self.same, self.first, self.copy, os.path.join(self.work, "share-tree"),
+                           os.path.join(self.work, "folders-tree"), os.path.join(self.work, "pair"),
+                           os.path.join(self.work, "steps-tree"), os.path.join(self.work, "steps-first"),
+                           os.path.join(self.work, "steps-prefix")):
                 shutil.rmtree(folder, ignore_errors=True)
             print("removed the trees under " + self.work)
 
@@ -452,18 +637,23 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="seed of names, sizes and content")
     parser.add_argument("--share-files", type=int, default=5000, help="files of the small-file share")
     parser.add_argument("--share-folders", type=int, default=1000, help="folders of the small-file share")
-    parser.add_argument("--parts", default="share,office,large",
-                        help="trees to measure, of share, office, large (default: %(default)s)")
+    parser.add_argument("--folders-files", type=int, default=3000, help="files of the document folders")
+    parser.add_argument("--pair-mib", type=int, help="size of the large pair's file (default 1024, with --quick 128)")
+    parser.add_argument("--parts", default="share,office,large,folders,pair",
+                        help="trees to measure, of share, office, large, folders, pair (default: %(default)s)")
     parser.add_argument("--compare", metavar="EXE",
                         help="another build of qf-bench-pass.exe (an earlier engine) measured beside ours")
     parser.add_argument("--full", action="store_true",
                         help="also the 1 %% changed run, the other floors and the tool's own peak")
-    parser.add_argument("--quick", action="store_true", help="office and large 300 MiB, 2,400 files, 3 runs")
+    parser.add_argument("--quick", action="store_true",
+                        help="office and large 300 MiB, 2,400 files, the pair 128 MiB, 3 runs")
     parser.add_argument("--no-build", action="store_true", help="use the helpers as built already")
     parser.add_argument("--keep", action="store_true", help="keep the trees for the next run")
     parser.add_argument("--display", type=int, default=int(os.environ.get("QF_DISPLAY_NUMBER", 97)),
                         help="X display number for Wine (default: $QF_DISPLAY_NUMBER, else 97)")
     options = parser.parse_args()
+    if options.pair_mib is None:
+        options.pair_mib = 128 if options.quick else 1024
     if options.quick:
         options.size_mib, options.files = 300, 2400
     if options.runs is None:

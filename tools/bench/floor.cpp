@@ -7,6 +7,9 @@
 //   read2  as read, with one thread per tree, all at the same time (what two cores allow)
 //   md5x2  as read2, each file's content also hashed with MD5 (what a pass that compares
 //          content cannot do without)
+//   copy1 SOURCE TARGET  one thread copies every file of SOURCE to the same name under TARGET,
+//          whose folders exist already: open, create, read, write, close; no temporary, no
+//          attributes or times (what a first pass cannot do with less)
 // Prints one line "files=N dirs=N bytes=N ms=N"; exit code 1 on bad arguments.
 #include "sync/md5_hasher.h"
 #include "win/unique_handle.h"
@@ -19,7 +22,7 @@
 
 namespace {
 
-enum class Mode { Noop, List, Open, Read, ReadParallel, HashParallel };
+enum class Mode { Noop, List, Open, Read, ReadParallel, HashParallel, Copy };
 
 constexpr DWORD kBlock = 1024 * 1024;
 
@@ -56,6 +59,43 @@ void VisitFile(const std::wstring& path, Mode mode, unsigned char* block, Totals
         hasher.Finish(digest);
 }
 
+void CopyOneFile(const std::wstring& from, const std::wstring& to, unsigned char* block, Totals& totals)
+{
+    ++totals.files;
+    qf::FileHandle source(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source)
+        return;
+    qf::FileHandle target(
+        CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target)
+        return;
+    DWORD got = 0, put = 0;
+    while (ReadFile(source.get(), block, kBlock, &got, nullptr) && got > 0) {
+        if (!WriteFile(target.get(), block, got, &put, nullptr) || put != got)
+            return;
+        totals.bytes += got;
+    }
+}
+
+void CopyTree(const std::wstring& from, const std::wstring& to, unsigned char* block, Totals& totals)
+{
+    ++totals.directories;
+    WIN32_FIND_DATAW data;
+    qf::FindHandle find(FindFirstFileExW((from + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find)
+        return;
+    do {
+        if (IsDotName(data.cFileName))
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + data.cFileName + L'\\', to + data.cFileName + L'\\', block, totals);
+        else
+            CopyOneFile(from + data.cFileName, to + data.cFileName, block, totals);
+    } while (FindNextFileW(find.get(), &data));
+}
+
 void VisitDirectory(const std::wstring& directory, Mode mode, unsigned char* block, Totals& totals)
 {
     ++totals.directories;
@@ -81,7 +121,8 @@ bool ParseMode(const wchar_t* text, Mode& mode)
         const wchar_t* name;
         Mode mode;
     } kModes[] = {{L"noop", Mode::Noop}, {L"list", Mode::List}, {L"open", Mode::Open}, {L"read", Mode::Read},
-                   {L"read2", Mode::ReadParallel}, {L"md5x2", Mode::HashParallel}};
+                   {L"read2", Mode::ReadParallel}, {L"md5x2", Mode::HashParallel},
+                   {L"copy1", Mode::Copy}};
     for (const auto& known : kModes) {
         if (std::wcscmp(text, known.name) == 0) {
             mode = known.mode;
@@ -139,7 +180,8 @@ int wmain(int argc, wchar_t** argv)
 {
     Mode mode = Mode::Noop;
     if (argc < 2 || !ParseMode(argv[1], mode)) {
-        std::fputs("usage: qf-bench-floor noop|list|open|read|read2|md5x2 DIRECTORY...\n", stderr);
+        std::fputs("usage: qf-bench-floor noop|list|open|read|read2|md5x2 DIRECTORY... | copy1 SOURCE TARGET\n",
+                   stderr);
         return 1;
     }
     if (mode == Mode::Noop)
@@ -149,7 +191,11 @@ int wmain(int argc, wchar_t** argv)
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     Totals totals;
-    if (mode == Mode::ReadParallel || mode == Mode::HashParallel) {
+    if (mode == Mode::Copy) {
+        if (argc != 4)
+            return 1;
+        CopyTree(DirectoryPath(argv[2]), DirectoryPath(argv[3]), block.get(), totals);
+    } else if (mode == Mode::ReadParallel || mode == Mode::HashParallel) {
         VisitInParallel(mode, argc - 2, argv + 2, totals);
     } else {
         for (int i = 2; i < argc; ++i)

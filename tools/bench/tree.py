@@ -144,6 +144,67 @@ def plan_share(seed, files, folders):
     return {"seed": seed, "files": files, "folders": paths[1:], "small": small, "large": [], "kind": "share"}
 
 
+FOLDERS_GROUP_WORDS = ["Clients", "Projects", "Tenders", "Staff", "Properties", "Cases",
+                       "客户", "项目", "投标", "员工档案", "物业", "案卷"]
+FOLDERS_LEAF_WORDS = ["Offer", "Contract", "Invoices", "Drawings", "Correspondence", "Minutes",
+                      "报价", "合同", "发票", "图纸", "往来函件", "会议纪要"]
+FOLDERS_SMALLEST = 10 * 1024
+FOLDERS_LARGEST = 200 * 1024
+
+
+def plan_folders(seed, files):
+    """Document folders the way offices keep them: a folder per client, project or case, each
+    with a few subfolders, and every folder that holds files holding 2 to 5 documents of
+    10-200 KB (log-uniform)."""
+    rng = random.Random(seed * 15485863 + 29)
+    folders = []
+    small = []
+    low, high = math.log(FOLDERS_SMALLEST), math.log(FOLDERS_LARGEST)
+    group_count = max(1, round(math.sqrt(files) / 4))
+    groups = ["%s %02d" % (FOLDERS_GROUP_WORDS[i % len(FOLDERS_GROUP_WORDS)], i) for i in range(group_count)]
+    folders += groups
+    index = 0
+    while len(small) < files:
+        owner = os.path.join(rng.choice(groups), "%04d %s" % (index, rng.choice(FILE_WORDS)))
+        folders.append(owner)
+        leaves = [owner] + [os.path.join(owner, word) for word in rng.sample(FOLDERS_LEAF_WORDS, rng.randint(0, 3))]
+        folders += leaves[1:]
+        for leaf in leaves:
+            for _ in range(min(rng.randint(2, 5), max(2, files - len(small)))):
+                name = "%s_%05d%s" % (rng.choice(FILE_WORDS), len(small), rng.choice(EXTENSIONS))
+                small.append((os.path.join(leaf, name), int(math.exp(rng.uniform(low, high)))))
+        index += 1
+    return {"seed": seed, "files": files, "folders": folders, "small": small, "large": [], "kind": "folders"}
+
+
+def write_pair(root, mib, seed=1):
+    """root/source/pair.bin of `mib` MiB, root/same/pair.bin equal to it and root/old/pair.bin
+    of the same size differing in one byte in the middle: the unchanged and the changed large
+    file. Made again only when missing or of another size."""
+    source = os.path.join(root, "source", "pair.bin")
+    want = mib * MIB
+    if all(os.path.exists(os.path.join(root, side, "pair.bin")) and
+           os.path.getsize(os.path.join(root, side, "pair.bin")) == want for side in ("source", "same", "old")):
+        return
+    rng = random.Random(seed * 104723 + 3)
+    pool = memoryview(rng.randbytes(POOL_SIZE))
+    for side in ("source", "same", "old"):
+        os.makedirs(os.path.join(root, side), exist_ok=True)
+    _write(source, want, 2000000, pool, rng)
+    for side in ("same", "old"):
+        with open(source, "rb") as given, open(os.path.join(root, side, "pair.bin"), "wb") as out:
+            while True:
+                piece = given.read(16 * MIB)
+                if not piece:
+                    break
+                out.write(piece)
+    with open(os.path.join(root, "old", "pair.bin"), "r+b") as old:
+        old.seek(want // 2)
+        byte = old.read(1)
+        old.seek(want // 2)
+        old.write(bytes([byte[0] ^ 0xFF]))
+
+
 def _write(path, size, stamp, pool, rng):
     """Writes `size` bytes cut from the pool, each 4 MiB piece stamped so no two files agree."""
     with open(path, "wb") as out:
@@ -161,11 +222,12 @@ def _write(path, size, stamp, pool, rng):
 
 def generate(root, layout):
     """Makes root/office (folders and small files) and root/large (the large files); for a
-    share layout, root/share alone."""
+    share or a folders layout, root/share or root/folders alone."""
     rng = random.Random(layout["seed"] * 7919 + 1)
     pool = memoryview(rng.randbytes(POOL_SIZE))
-    share = layout.get("kind") == "share"
-    office = os.path.join(root, "share" if share else "office")
+    kind = layout.get("kind")
+    share = kind in ("share", "folders")
+    office = os.path.join(root, kind if share else "office")
     large = os.path.join(root, "large")
     os.makedirs(office, exist_ok=True)
     if not share:

@@ -47,6 +47,34 @@ class PlanTest(unittest.TestCase):
         self.assertNotEqual(tree.plan(5, 500, 20)["small"], tree.plan(6, 500, 20)["small"])
 
 
+class FoldersTest(unittest.TestCase):
+    def test_every_folder_with_files_holds_two_to_five_documents(self):
+        layout = tree.plan_folders(1, 3000)
+        self.assertEqual(layout, tree.plan_folders(1, 3000))
+        self.assertNotEqual(layout["small"], tree.plan_folders(2, 3000)["small"])
+        self.assertEqual(len(layout["small"]), 3000)
+        per_folder = {}
+        for name, size in layout["small"]:
+            per_folder[os.path.dirname(name)] = per_folder.get(os.path.dirname(name), 0) + 1
+            self.assertTrue(tree.FOLDERS_SMALLEST <= size <= tree.FOLDERS_LARGEST, size)
+        self.assertTrue(all(2 <= count <= 5 for count in per_folder.values()), per_folder)
+        self.assertGreater(len(per_folder), 3000 / 5)
+        self.assertTrue(set(per_folder) <= set(layout["folders"]))
+        names = [name.lower() for name, _ in layout["small"]]
+        self.assertEqual(len(names), len(set(names)))
+
+    def test_pair_differs_in_one_byte_only_from_its_old_version(self):
+        with tempfile.TemporaryDirectory() as root:
+            tree.write_pair(root, 3)
+            sides = {}
+            for side in ("source", "same", "old"):
+                with open(os.path.join(root, side, "pair.bin"), "rb") as file:
+                    sides[side] = file.read()
+            self.assertEqual(sides["source"], sides["same"])
+            self.assertEqual(len(sides["old"]), 3 * tree.MIB)
+            self.assertEqual(sum(a != b for a, b in zip(sides["source"], sides["old"])), 1)
+
+
 class ShareTest(unittest.TestCase):
     def test_share_is_shaped_like_a_file_share_and_fixed_by_its_seed(self):
         layout = tree.plan_share(1, 5000, 1000)
