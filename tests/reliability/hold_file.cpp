@@ -68,7 +68,7 @@ int Save(int argc, wchar_t** argv)
         }
         if (++saves == 1)
             SetEvent(ready);
-        Sleep(1);
+        Sleep(5);  // an editor's file is mostly in place
     }
     FILE* result = _wfopen(argv[5], L"w");
     if (!result)

@@ -153,7 +153,7 @@ TEST(LockedFiles, SourceHeldByAnEditorIsBackedUpWhole)
 TEST(LockedFiles, SavesDuringAReadAreNeverRefused)
 {
     ScratchTree scratch;
-    const std::size_t size = 48 << 20;
+    const std::size_t size = qf::test::SlowStorage() ? 8 << 20 : 48 << 20;
     const std::string content = qf::test::PatternContent(size, 7);
     const std::string old = qf::test::PatternContent(size, 8);
     ASSERT_TRUE(scratch.File(L"src\\book.xls", content));
@@ -174,12 +174,14 @@ TEST(LockedFiles, SavesDuringAReadAreNeverRefused)
 
     qf::test::RepeatedSaves saves;
     ASSERT_TRUE(saves.Start(source));
+    // Two passes: one may list or open the file just while it is away.
     DWORD started = GetTickCount();
+    Pass(scratch);
     Pass(scratch);
     DWORD took = GetTickCount() - started;
     qf::test::RepeatedSaves::Counts counts;
     ASSERT_TRUE(saves.Stop(counts));
-    std::printf("%lu saves during a pass of %lu ms, %lu refused\n", counts.saves, static_cast<unsigned long>(took),
+    std::printf("%lu saves during two passes of %lu ms, %lu refused\n", counts.saves, static_cast<unsigned long>(took),
                 counts.refusals);
     EXPECT_GT(counts.saves, 0u);
     EXPECT_EQ(counts.refusals, 0u) << "the last refused with error " << counts.lastError;

@@ -213,6 +213,8 @@ bool ReadOnlyIsEnforced(const std::wstring& scratchDirectory)
 
 std::wstring StorageKind() { return Environment(L"QF_STORAGE"); }
 
+bool SlowStorage() { return StorageKind() == L"fat32" || StorageKind() == L"smb"; }
+
 std::wstring SourceView(const std::wstring& path)
 {
     const std::wstring root = Environment(L"QF_SCRATCH_ROOT");

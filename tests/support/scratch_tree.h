@@ -50,6 +50,9 @@ bool ReadOnlyIsEnforced(const std::wstring& scratchDirectory);
 // The storage the tests run on, as tools/reliability/with-storage.sh names it in QF_STORAGE
 // ("ntfs", "exfat", "fat32", "smb", "reverse", ...); empty on the plain temporary directory.
 std::wstring StorageKind();
+// True on the storages that write only a few MiB a second (fusefat, the file server through
+// smbnetfs), where the cases with large files use smaller ones.
+bool SlowStorage();
 // `path` as a pass should read it as its source: where the harness gives a read-only view of
 // the scratch root (QF_SCRATCH_VIEW), the same place seen through that view; else `path`.
 std::wstring SourceView(const std::wstring& path);

@@ -42,16 +42,29 @@ cleanup() {
 
 mounted() { grep -qs " $1 " /proc/self/mounts; }
 
+# FUSE mounts are only ever unmounted with fusermount: umount on one whose daemon hangs blocks
+# for good. A daemon that does not let go is stopped (by the pid recorded at mounting), which
+# ends its connection, and the mount is then detached.
 unmount() {
-  local point=$1
-  for _ in $(seq 1 20); do
+  local point=$1 pid
+  if [ "$(awk -v p="$point" '$2 == p {print $3}' /proc/self/mounts)" = tmpfs ]; then
+    umount "$point" 2>/dev/null || umount -l "$point"
+    return
+  fi
+  for _ in $(seq 1 10); do
     mounted "$point" || return 0
-    fusermount -u "$point" 2>/dev/null || umount "$point" 2>/dev/null
+    timeout 10 fusermount -u "$point" 2>/dev/null
     mounted "$point" || return 0
     sleep 0.5  # a Windows process may still be closing its files there
   done
-  echo "with-storage: $point stays busy; detached lazily" >&2
-  fusermount -u -z "$point" 2>/dev/null || umount -l "$point"
+  echo "with-storage: $point stays busy; its file system is stopped" >&2
+  pid=$(awk -v p="$point" '$1 == p {print $2}' "$work/daemons" 2>/dev/null)
+  if [ -n "$pid" ]; then
+    kill "$pid" 2>/dev/null
+    sleep 2
+    kill -9 "$pid" 2>/dev/null
+  fi
+  timeout 10 fusermount -u -z "$point"
 }
 
 stop_server() {
@@ -113,6 +126,13 @@ mnt=$work/mnt
 mkdir "$mnt"
 # Mounts are recorded before they are made, so that one made just as the script is killed is undone too.
 record() { echo "$1" >>"$work/mounts"; }
+# The daemon serving the FUSE mount at $1, found by that mount point (this run's own folder) in
+# its arguments.
+daemon() {
+  local pid
+  pid=$(ps -eo pid=,args= | awk -v p="$1" '{ for (i = 2; i <= NF; ++i) if ($i == p) { print $1; exit } }')
+  [ -n "$pid" ] && echo "$1 $pid" >>"$work/daemons"
+}
 # Each step is bounded in time; what it says goes to a log that a failure shows.
 bounded() { timeout -k 5 30 "$@" </dev/null >>"$work/log" 2>&1; }
 
@@ -165,6 +185,7 @@ EOF
   chmod 600 "$smb/home/.smb/smbnetfs.conf"
   record "$mnt"
   HOME=$smb/home bounded smbnetfs "$mnt" -o allow_other || fail "smbnetfs did not mount"
+  daemon "$mnt"
   root=$mnt/127.0.0.1/share
   # The client meets the server lazily: wait until the share lists and takes a file.
   for _ in $(seq 1 40); do
@@ -184,6 +205,7 @@ case $kind in
     bounded mkntfs -F -q -f "$work/image" || fail "mkntfs failed"
     record "$mnt"
     bounded ntfs-3g "$work/image" "$mnt" || fail "ntfs-3g did not mount"
+    daemon "$mnt"
     ;;
   exfat)
     image
@@ -192,18 +214,21 @@ case $kind in
     echo "$loop" >"$work/loop"
     record "$mnt"
     bounded mount.exfat-fuse "$loop" "$mnt" || fail "mount.exfat-fuse did not mount"
+    daemon "$mnt"
     ;;
   fat32)
     image
     bounded mkfs.vfat -F 32 "$work/image" || fail "mkfs.vfat failed"
     record "$mnt"
     bounded fusefat -o rw+ "$work/image" "$mnt" || fail "fusefat did not mount"
+    daemon "$mnt"
     ;;
   smb) mount_smb ;;
   reverse | shuffle)
     mkdir "$work/lower"
     record "$mnt"
     bounded disorderfs --$kind-dirents=yes "$work/lower" "$mnt" || fail "disorderfs did not mount"
+    daemon "$mnt"
     ;;
   full)
     record "$mnt"
@@ -214,6 +239,7 @@ case $kind in
     mkdir "$work/view"
     record "$work/view"
     bounded bindfs -r "$mnt" "$work/view" || fail "bindfs did not mount"
+    daemon "$work/view"
     export QF_SCRATCH_VIEW=$(windows "$work/view")
     ;;
 esac
