@@ -122,12 +122,25 @@ unsigned long long WriteTicks(const std::wstring& path)
            data.ftLastWriteTime.dwLowDateTime;
 }
 
+// exfat-fuse writes a file's time once more when the last handle of an earlier write has gone,
+// which may be after this call: set it again until it stays (or the storage rounds it).
 bool SetWriteTicks(const std::wstring& path, unsigned long long ticks)
 {
-    FileHandle file(CreateFileW(Extended(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    return file && SetFileTime(file.get(), nullptr, nullptr, &time);
+    for (int tries = 0; tries < 10; ++tries) {
+        {
+            FileHandle file(CreateFileW(Extended(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+            if (!file || !SetFileTime(file.get(), nullptr, nullptr, &time))
+                return false;
+        }
+        const unsigned long long kept = WriteTicks(path);
+        if (std::max(kept, ticks) - std::min(kept, ticks) <= 20000000)  // FAT keeps 2 s steps
+            return true;
+        Sleep(50);
+    }
+    return false;
 }
 
 namespace {
