@@ -7,6 +7,9 @@
 //   read2  as read, with one thread per tree, all at the same time (what two cores allow)
 //   md5x2  as read2, each file's content also hashed with MD5 (what a pass that compares
 //          content cannot do without)
+//   md5lock SOURCE TARGET  md5x2's work in the pass's order: level by level, both sides of a
+//          directory listed at once (one on a helper thread), then its files hashed at once,
+//          and the next directory only when both sides are done (two hand-offs a directory)
 //   copy1 SOURCE TARGET  one thread copies every file of SOURCE to the same name under TARGET,
 //          whose folders exist already: open, create, read, write, close; no temporary, no
 //          attributes or times (what a first pass cannot do with less)
@@ -16,13 +19,14 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-enum class Mode { Noop, List, Open, Read, ReadParallel, HashParallel, Copy };
+enum class Mode { Noop, List, Open, Read, ReadParallel, HashParallel, Copy, Lockstep };
 
 constexpr DWORD kBlock = 1024 * 1024;
 
@@ -115,6 +119,89 @@ void VisitDirectory(const std::wstring& directory, Mode mode, unsigned char* blo
     } while (FindNextFileW(find.get(), &data));
 }
 
+// A second thread that runs one job at a time while the caller does its own half.
+class Helper {
+public:
+    Helper()
+        : go_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+          thread_(CreateThread(nullptr, 0, Entry, this, 0, nullptr))
+    {
+    }
+    ~Helper()
+    {
+        quit_ = true;
+        SetEvent(go_.get());
+        WaitForSingleObject(thread_.get(), INFINITE);
+    }
+    void Both(const std::function<void()>& theirs, const std::function<void()>& mine)
+    {
+        job_ = theirs;
+        SetEvent(go_.get());
+        mine();
+        WaitForSingleObject(done_.get(), INFINITE);
+    }
+
+private:
+    static DWORD WINAPI Entry(void* self)
+    {
+        auto helper = static_cast<Helper*>(self);
+        while (WaitForSingleObject(helper->go_.get(), INFINITE) == WAIT_OBJECT_0 && !helper->quit_) {
+            helper->job_();
+            SetEvent(helper->done_.get());
+        }
+        return 0;
+    }
+    qf::KernelHandle go_, done_, thread_;
+    std::function<void()> job_;
+    volatile bool quit_ = false;
+};
+
+void ListNames(const std::wstring& directory, std::vector<std::wstring>& files, std::vector<std::wstring>& folders)
+{
+    WIN32_FIND_DATAW data;
+    qf::FindHandle find(FindFirstFileExW((directory + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                         nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find)
+        return;
+    do {
+        if (IsDotName(data.cFileName))
+            continue;
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? folders : files).push_back(data.cFileName);
+    } while (FindNextFileW(find.get(), &data));
+}
+
+struct LockstepSide {
+    std::vector<std::wstring> files, folders;
+    std::unique_ptr<unsigned char[]> block{new unsigned char[kBlock]};
+    Totals totals;
+};
+
+void Lockstep(Helper& helper, const std::wstring& source, const std::wstring& target, LockstepSide& mine,
+              LockstepSide& theirs)
+{
+    ++mine.totals.directories;
+    ++theirs.totals.directories;
+    mine.files.clear();
+    mine.folders.clear();
+    theirs.files.clear();
+    theirs.folders.clear();
+    helper.Both([&] { ListNames(target, theirs.files, theirs.folders); },
+                [&] { ListNames(source, mine.files, mine.folders); });
+    helper.Both(
+        [&] {
+            for (const std::wstring& name : mine.files)
+                VisitFile(target + name, Mode::HashParallel, theirs.block.get(), theirs.totals);
+        },
+        [&] {
+            for (const std::wstring& name : mine.files)
+                VisitFile(source + name, Mode::HashParallel, mine.block.get(), mine.totals);
+        });
+    std::vector<std::wstring> folders;
+    folders.swap(mine.folders);
+    for (const std::wstring& name : folders)
+        Lockstep(helper, source + name + L'\\', target + name + L'\\', mine, theirs);
+}
+
 bool ParseMode(const wchar_t* text, Mode& mode)
 {
     static const struct {
@@ -122,7 +209,7 @@ bool ParseMode(const wchar_t* text, Mode& mode)
         Mode mode;
     } kModes[] = {{L"noop", Mode::Noop}, {L"list", Mode::List}, {L"open", Mode::Open}, {L"read", Mode::Read},
                    {L"read2", Mode::ReadParallel}, {L"md5x2", Mode::HashParallel},
-                   {L"copy1", Mode::Copy}};
+                   {L"copy1", Mode::Copy}, {L"md5lock", Mode::Lockstep}};
     for (const auto& known : kModes) {
         if (std::wcscmp(text, known.name) == 0) {
             mode = known.mode;
@@ -180,7 +267,7 @@ int wmain(int argc, wchar_t** argv)
 {
     Mode mode = Mode::Noop;
     if (argc < 2 || !ParseMode(argv[1], mode)) {
-        std::fputs("usage: qf-bench-floor noop|list|open|read|read2|md5x2 DIRECTORY... | copy1 SOURCE TARGET\n",
+        std::fputs("usage: qf-bench-floor noop|list|open|read|read2|md5x2 DIRECTORY... | copy1|md5lock SOURCE TARGET\n",
                    stderr);
         return 1;
     }
@@ -191,7 +278,16 @@ int wmain(int argc, wchar_t** argv)
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     Totals totals;
-    if (mode == Mode::Copy) {
+    if (mode == Mode::Lockstep) {
+        if (argc != 4)
+            return 1;
+        Helper helper;
+        LockstepSide mine, theirs;
+        Lockstep(helper, DirectoryPath(argv[2]), DirectoryPath(argv[3]), mine, theirs);
+        totals.files = mine.totals.files + theirs.totals.files;
+        totals.directories = mine.totals.directories + theirs.totals.directories;
+        totals.bytes = mine.totals.bytes + theirs.totals.bytes;
+    } else if (mode == Mode::Copy) {
         if (argc != 4)
             return 1;
         CopyTree(DirectoryPath(argv[2]), DirectoryPath(argv[3]), block.get(), totals);
