@@ -12,11 +12,11 @@ FileAction DecideFile(const ListedEntry& source, const ListedEntry* target)
     // nothing is to be done; otherwise the copy would fail, and that is told.
     if (target->IsDirectory())
         return source.size == 0 ? FileAction::Nothing : FileAction::Blocked;
-    // Still wearing the temporary's attributes while its source does not: a copy was killed
-    // after its rename, before it took the source's. The content is whole, but the file would
-    // stay hidden, read-only and system.
-    if ((target->attributes & kTemporaryAttributes) == kTemporaryAttributes &&
-        (source.attributes & kTemporaryAttributes) != kTemporaryAttributes)
+    // Still wearing the temporary's mark while its source has other attributes: a copy was
+    // killed after its rename, before it took the source's. The content is whole, but the file
+    // would stay hidden (and read-only or system; some drivers keep only part of the mark).
+    if (IsMarked(target->attributes) &&
+        (target->attributes & kTemporaryAttributes) != (source.attributes & kTemporaryAttributes))
         return FileAction::Copy;
     // A link's listed size is the link's, not that of the content read through it.
     if ((source.attributes | target->attributes) & FILE_ATTRIBUTE_REPARSE_POINT)

@@ -9,6 +9,14 @@
 #include <vector>
 
 namespace qf {
+
+// What tells whether a file changed while it was read, and what its copy takes over.
+struct FileState {
+    LARGE_INTEGER lastWrite{};
+    unsigned long long size = 0;
+    DWORD attributes = 0;
+};
+
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -27,12 +35,6 @@ bool RenameClosed(const std::wstring& from, const std::wstring& to, bool replace
     return gCalls ? gCalls->renameClosed(from, to, replace) : RenameClosedFile(from, to, replace);
 }
 
-// What tells whether a file changed while it was read, and what its copy takes over.
-struct FileState {
-    LARGE_INTEGER lastWrite{};
-    unsigned long long size = 0;
-    DWORD attributes = 0;
-};
 
 // Times, size and attributes in one query (one round trip on a share).
 constexpr int kFileNetworkOpenInformation = 34;
@@ -82,6 +84,12 @@ bool TakeOver(HANDLE file, const FileState& source)
 {
     FILE_BASIC_INFO info{};
     info.LastWriteTime = source.lastWrite;
+    // Given too, as now: some drivers (exFAT's through FUSE) drop a call that leaves one of the
+    // two unchanged, and the copy would keep the time of the copy.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    info.LastAccessTime.LowPart = now.dwLowDateTime;
+    info.LastAccessTime.HighPart = static_cast<LONG>(now.dwHighDateTime);
     info.FileAttributes = CopiedAttributes(source.attributes);
     return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
@@ -213,25 +221,12 @@ bool SafeCopy::Copy(const std::wstring& sourceFile, const std::wstring& targetDi
     job.replace = replace;
     if (!source || !QueryState(source.get(), job.source))
         return false;
+    if (placing_ == Placing::InPlace)
+        return WriteInPlace(job, source.get());
     job.temporary = CreateTemporary(targetDirectory, job.temporaryPath);
     if (!job.temporary)
         return false;
-    // A file FAT cannot hold fails before anything is written: the whole length is asked for
-    // first, which such a volume refuses at once (as it refuses a lack of space).
-    bool copied = true;
-    if (job.source.size >= kFatFileLimit) {
-        FILE_END_OF_FILE_INFO length{};
-        length.EndOfFile.QuadPart = static_cast<LONGLONG>(job.source.size);
-        copied = SetFileInformationByHandle(job.temporary.get(), FileEndOfFileInfo, &length, sizeof(length)) != FALSE;
-    }
-    unsigned long long bytes = 0;
-    FileState after;
-    copied = copied && CopyContent(source.get(), job.temporary.get(), block_.get(), bytes) &&
-             QueryState(source.get(), after);
-    // Changed while it was read (saved again, still being written): not a copy of any one
-    // state of the file. The next pass tries again.
-    copied = copied && bytes == after.size && after.size == job.source.size &&
-             after.lastWrite.QuadPart == job.source.lastWrite.QuadPart;
+    const bool copied = Fill(job.temporary.get(), source.get(), job.source);
     source.reset();
     if (!copied) {
         job.Discard();
@@ -240,12 +235,32 @@ bool SafeCopy::Copy(const std::wstring& sourceFile, const std::wstring& targetDi
     return Place(job);
 }
 
+// Writes the source's whole content into `to`; false when that failed or the source changed
+// while it was read (saved again, still being written): then it is no copy of any one state
+// of the file, and the next pass tries again.
+bool SafeCopy::Fill(HANDLE to, HANDLE from, const FileState& source)
+{
+    // A file FAT cannot hold fails before anything is written: the whole length is asked for
+    // first, which such a volume refuses at once (as it refuses a lack of space).
+    if (source.size >= kFatFileLimit) {
+        FILE_END_OF_FILE_INFO length{};
+        length.EndOfFile.QuadPart = static_cast<LONGLONG>(source.size);
+        if (!SetFileInformationByHandle(to, FileEndOfFileInfo, &length, sizeof(length)))
+            return false;
+    }
+    unsigned long long bytes = 0;
+    FileState after;
+    return CopyContent(from, to, block_.get(), bytes) && QueryState(from, after) && bytes == after.size &&
+           after.size == source.size && after.lastWrite.QuadPart == source.lastWrite.QuadPart;
+}
+
 // Puts the finished temporary in place: renamed while open where the storage allows it (one
-// step, and the handle then gives the time and attributes), else by path once closed.
+// step, and the handle then gives the time and attributes), else by path once closed, else
+// written under the name.
 bool SafeCopy::Place(Job& job)
 {
     HANDLE file = job.temporary.get();
-    if (!renamesOpenFiles_)
+    if (placing_ == Placing::ClosedRename)
         return PlaceByPath(job);
     if (OverReadOnly(job.destination, [&] { return RenameOpen(file, job.destination, job.replace); })) {
         // The time and attributes come only once the file is in place (and after the last
@@ -265,9 +280,12 @@ bool SafeCopy::Place(Job& job)
     }
     // A share that cannot rename an open file (and may have removed the old one trying): the
     // rest of the pass goes by path at once, which spares every later file that risk.
-    const bool placed = PlaceByPath(job);
-    renamesOpenFiles_ = !placed;
-    return placed;
+    if (PlaceByPath(job)) {
+        if (placing_ == Placing::OpenRename)
+            placing_ = Placing::ClosedRename;
+        return true;
+    }
+    return false;
 }
 
 bool SafeCopy::PlaceByPath(Job& job)
@@ -275,41 +293,51 @@ bool SafeCopy::PlaceByPath(Job& job)
     job.temporary.reset();
     const std::wstring& from = job.temporaryPath;
     bool placed = OverReadOnly(job.destination, [&] { return RenameClosed(from, job.destination, job.replace); });
-    const DWORD error = GetLastError();
+    DWORD error = GetLastError();
     // Some storages replace by removing the old file first, then fail to rename: the new one
     // takes the name at once, so the name never stays empty.
-    if (!placed && job.replace && !Exists(job.destination))
+    if (!placed && job.replace && !Exists(job.destination)) {
         placed = RenameClosed(from, job.destination, false);
+        error = GetLastError();
+    }
     if (placed) {
         TakeOverByPath(job.destination, job.source);
         return true;
     }
-    // A file that may be changed but not removed or replaced: written in place, as the
-    // platform's copy does.
-    if (job.replace && error == ERROR_ACCESS_DENIED && Exists(job.destination) && WriteInPlace(job))
-        return true;
+    if (!job.replace && IsNameTaken(error) && Exists(job.destination)) {
+        job.Discard();
+        return false;
+    }
+    // No rename at all: written under the name, as the platform's own copy does. Refused with
+    // "access denied", that is this file's or folder's permissions (changed, not removed); any
+    // other refusal is the storage's (some cannot rename a file while anyone has it open, and
+    // under Wine a rename always has it open), so the rest of the pass writes in place at once.
+    FileHandle content(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const bool written = content && WriteInPlace(job, content.get());
+    content.reset();
     job.Discard();
-    return false;
+    if (written && error != ERROR_ACCESS_DENIED)
+        placing_ = Placing::InPlace;
+    return written;
 }
 
-bool SafeCopy::WriteInPlace(Job& job)
+// The destination written directly from `from`: over the old file where it may be replaced
+// (never a read-only one, which the platform's copy refuses too), else as a new file where
+// nothing answers to the name.
+bool SafeCopy::WriteInPlace(Job& job, HANDLE from)
 {
-    // The platform's copy refuses a read-only destination too.
     const DWORD attributes = GetFileAttributesW(job.destination.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (!job.replace || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))))
         return false;
-    FileHandle from(CreateFileW(job.temporaryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     FileHandle to(CreateFileW(job.destination.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                              TRUNCATE_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    unsigned long long bytes = 0;
-    if (!from || !to || !CopyContent(from.get(), to.get(), block_.get(), bytes) || bytes != job.source.size)
+                              exists ? TRUNCATE_EXISTING : CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!to || !Fill(to.get(), from, job.source))
         return false;
     TakeOver(to.get(), job.source);
     to.reset();
-    from.reset();
     KeepTimes(job);
-    RemoveTemporary(job.temporaryPath);
     return true;
 }
 

@@ -27,6 +27,8 @@ namespace qf {
 // The largest file a FAT or FAT32 volume holds is one byte short of this.
 constexpr unsigned long long kFatFileLimit = 1ull << 32;
 
+struct FileState;
+
 class SafeCopy {
 public:
     SafeCopy();
@@ -44,15 +46,16 @@ public:
 
 private:
     struct Job;
+    bool Fill(HANDLE to, HANDLE from, const FileState& source);
     bool Place(Job& job);
     bool PlaceByPath(Job& job);
-    bool WriteInPlace(Job& job);
+    bool WriteInPlace(Job& job, HANDLE from);
     void KeepTimes(Job& job);
 
     std::unique_ptr<unsigned char[]> block_;
     // What the first copies of a pass found out about the target's storage.
     enum class Times { Unknown, KeptOnHandle, SetAfterClose } times_ = Times::Unknown;
-    bool renamesOpenFiles_ = true;
+    enum class Placing { OpenRename, ClosedRename, InPlace } placing_ = Placing::OpenRename;
 };
 
 // The calls that put a finished temporary in place. Windows and the storages differ in what

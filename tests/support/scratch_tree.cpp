@@ -132,7 +132,10 @@ bool SetWriteTicks(const std::wstring& path, unsigned long long ticks)
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
             FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-            if (!file || !SetFileTime(file.get(), nullptr, nullptr, &time))
+            // Both times: exFAT's driver drops a call that leaves the access time unchanged.
+            FILETIME now;
+            GetSystemTimeAsFileTime(&now);
+            if (!file || !SetFileTime(file.get(), nullptr, &now, &time))
                 return false;
         }
         const unsigned long long kept = WriteTicks(path);

@@ -196,6 +196,10 @@ bool NoReplacing(const std::wstring& to, bool replace)
     return false;
 }
 const qf::PlaceCalls kShare = {ShareRenameOpen, ShareRenameClosed};
+// A share under Wine, whose renames all hold the file open: none ever succeeds.
+const qf::PlaceCalls kNoRenames = {ShareRenameOpen, [](const std::wstring&, const std::wstring& to, bool replace) {
+                                       return ShareRenameOpen(nullptr, to, replace);
+                                   }};
 const qf::PlaceCalls kModifyOnly = {
     [](HANDLE file, const std::wstring& to, bool replace) {
         return !NoReplacing(to, replace) && qf::RenameOpenFile(file, to, replace);
@@ -206,7 +210,7 @@ const qf::PlaceCalls kModifyOnly = {
 
 TEST_P(DirectoryPass, ReplacesWhereTheStorageRefusesTheUsualWay)
 {
-    for (const qf::PlaceCalls* calls : {&kShare, &kModifyOnly}) {
+    for (const qf::PlaceCalls* calls : {&kShare, &kNoRenames, &kModifyOnly}) {
         ScratchTree tree;
         tree.File(L"src\\changed.doc", "the new content");
         tree.File(L"dst\\changed.doc", "old");
@@ -217,7 +221,7 @@ TEST_P(DirectoryPass, ReplacesWhereTheStorageRefusesTheUsualWay)
         qf::SetPlaceCallsForTesting(calls);
         const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
         qf::SetPlaceCallsForTesting(nullptr);
-        const char* what = calls == &kShare ? "share" : "modify only";
+        const char* what = calls == &kShare ? "share" : calls == &kNoRenames ? "no renames" : "modify only";
         EXPECT_FALSE(failures.Any()) << what;
         EXPECT_EQ(ReadBytes(tree.Path(L"dst\\changed.doc")), "the new content") << what;
         EXPECT_EQ(ReadBytes(tree.Path(L"dst\\second.doc")), "second, new") << what;

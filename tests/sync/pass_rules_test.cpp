@@ -25,6 +25,7 @@ TEST(PassDecision, FollowsTheDecisionTable)
     const ListedEntry link = File(0, FILE_ATTRIBUTE_REPARSE_POINT);
     const ListedEntry empty = File(0), five = File(5), six = File(6);
     const ListedEntry marked = File(5, FILE_ATTRIBUTE_ARCHIVE | qf::kTemporaryAttributes);
+    const ListedEntry partlyMarked = File(5, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     struct Case {
         const char* what;
         ListedEntry source;
@@ -43,6 +44,8 @@ TEST(PassDecision, FollowsTheDecisionTable)
         {"marked on both sides: the user's", marked, &marked, FileAction::CompareContent},
         {"source read-only and hidden, its copy left with the temporary's attributes",
          File(5, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), &marked, FileAction::Copy},
+        {"left with the part of the mark a driver keeps (hidden, system)", File(5), &partlyMarked,
+         FileAction::Copy},
         {"a link's size is not its content's", link, &empty, FileAction::CompareContent},
         {"target is a link", File(7), &link, FileAction::CompareContent},
     };
