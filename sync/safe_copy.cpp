@@ -97,7 +97,19 @@ bool TakeOver(HANDLE file, const FileState& source)
 bool TakeOverByPath(const std::wstring& path, const FileState& source)
 {
     FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-    return file && TakeOver(file.get(), source);
+    if (!file)
+        return false;
+    if (TakeOver(file.get(), source))
+        return true;
+    // Where attributes cannot be stored (shares, FUSE drivers without modes) the combined call
+    // fails, and the time with it: the time alone, then.
+    FILE_BASIC_INFO info{};
+    info.LastWriteTime = source.lastWrite;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    info.LastAccessTime.LowPart = now.dwLowDateTime;
+    info.LastAccessTime.HighPart = static_cast<LONG>(now.dwHighDateTime);
+    return SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
 
 bool Exists(const std::wstring& path)
@@ -335,9 +347,9 @@ bool SafeCopy::WriteInPlace(Job& job, HANDLE from)
                               exists ? TRUNCATE_EXISTING : CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!to || !Fill(to.get(), from, job.source))
         return false;
-    TakeOver(to.get(), job.source);
     to.reset();
-    KeepTimes(job);
+    // After the close: a share sets the time of a written file when it is closed.
+    TakeOverByPath(job.destination, job.source);
     return true;
 }
 

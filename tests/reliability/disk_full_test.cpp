@@ -124,4 +124,34 @@ TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
     EXPECT_TRUE(TemporaryLeftovers(dst).empty());
 }
 
+// FAT and FAT32 hold no file of 4 GiB or more, however much room there is: such a copy fails
+// at once, told, without writing anything or leaving a temporary, and the rest is copied.
+TEST(DiskFull, FileTooLargeForFatFailsAtOnce)
+{
+    if (qf::test::StorageKind() != L"fat32")
+        GTEST_SKIP() << "only FAT and FAT32 cannot hold a file of 4 GiB";
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    ScratchTree local(std::wstring(temp, length));  // sparse there, so it costs no room
+    ScratchTree onFat;
+    ASSERT_TRUE(local.File(L"src\\small.txt", "small"));
+    {
+        qf::FileHandle big(CreateFileW(qf::test::Extended(local.Path(L"src\\big.bin")).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(big);
+        LARGE_INTEGER size;
+        size.QuadPart = 4ll << 30;
+        ASSERT_TRUE(SetFilePointerEx(big.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(big.get()));
+    }
+    onFat.Directory(L"dst");
+    for (int pass = 1; pass <= 2; ++pass) {
+        const qf::PassFailures failures = qf::DirectoryPass(local.Path(L"src"), onFat.Path(L"dst"));
+        EXPECT_EQ(failures.files, 1u) << pass;
+        EXPECT_EQ(failures.firstFile, local.Path(L"src\\big.bin")) << pass;
+        EXPECT_FALSE(qf::test::Exists(onFat.Path(L"dst\\big.bin"))) << pass;
+        EXPECT_EQ(qf::test::ReadBytes(onFat.Path(L"dst\\small.txt")), "small") << pass;
+        EXPECT_TRUE(TemporaryLeftovers(onFat.Path(L"dst")).empty()) << pass;
+    }
+}
+
 }  // namespace
