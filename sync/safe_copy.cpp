@@ -4,8 +4,6 @@
 #include "sync/temporary_file.h"
 #include "win/unique_handle.h"
 
-#include <winternl.h>
-
 #include <vector>
 
 namespace qf {
@@ -36,29 +34,11 @@ bool RenameClosed(const std::wstring& from, const std::wstring& to, bool replace
 }
 
 
-// Times, size and attributes in one query (one round trip on a share).
-constexpr int kFileNetworkOpenInformation = 34;
-struct NetworkOpenInformation {
-    LARGE_INTEGER creation;
-    LARGE_INTEGER lastAccess;
-    LARGE_INTEGER lastWrite;
-    LARGE_INTEGER change;
-    LARGE_INTEGER allocation;
-    LARGE_INTEGER endOfFile;
-    ULONG attributes;
-};
-
+// Times, size and attributes from the open handle. Two small queries rather than the one
+// that gives all three: Wine answers that one through the file's path, a request to its
+// server each time, and these two from the handle alone.
 bool QueryState(HANDLE file, FileState& state)
 {
-    IO_STATUS_BLOCK status;
-    NetworkOpenInformation info{};
-    if (NtQueryInformationFile(file, &status, &info, sizeof(info),
-                               static_cast<FILE_INFORMATION_CLASS>(kFileNetworkOpenInformation)) >= 0) {
-        state.lastWrite = info.lastWrite;
-        state.size = static_cast<unsigned long long>(info.endOfFile.QuadPart);
-        state.attributes = info.attributes;
-        return true;
-    }
     FILE_BASIC_INFO basic;
     FILE_STANDARD_INFO standard;
     if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof(basic)) ||
@@ -234,11 +214,11 @@ bool SafeCopy::Copy(const std::wstring& sourceFile, const std::wstring& targetDi
     if (!source || !QueryState(source.get(), job.source))
         return false;
     if (placing_ == Placing::InPlace)
-        return WriteInPlace(job, source.get());
+        return WriteInPlace(job, source.get(), true);
     job.temporary = CreateTemporary(targetDirectory, job.temporaryPath);
     if (!job.temporary)
         return false;
-    const bool copied = Fill(job.temporary.get(), source.get(), job.source);
+    const bool copied = Fill(job.temporary.get(), source.get(), job.source, true);
     source.reset();
     if (!copied) {
         job.Discard();
@@ -247,10 +227,10 @@ bool SafeCopy::Copy(const std::wstring& sourceFile, const std::wstring& targetDi
     return Place(job);
 }
 
-// Writes the source's whole content into `to`; false when that failed or the source changed
-// while it was read (saved again, still being written): then it is no copy of any one state
-// of the file, and the next pass tries again.
-bool SafeCopy::Fill(HANDLE to, HANDLE from, const FileState& source)
+// Writes the whole content of `from` (the source, or a finished temporary) into `to`; false
+// when that failed, or when the source changed while it was read (saved again, still being
+// written): then it is no copy of any one state of the file, and the next pass tries again.
+bool SafeCopy::Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSource)
 {
     // A file FAT cannot hold fails before anything is written: the whole length is asked for
     // first, which such a volume refuses at once (as it refuses a lack of space).
@@ -262,8 +242,10 @@ bool SafeCopy::Fill(HANDLE to, HANDLE from, const FileState& source)
     }
     unsigned long long bytes = 0;
     FileState after;
-    return CopyContent(from, to, block_.get(), bytes) && QueryState(from, after) && bytes == after.size &&
-           after.size == source.size && after.lastWrite.QuadPart == source.lastWrite.QuadPart;
+    if (!CopyContent(from, to, block_.get(), bytes) || bytes != source.size)
+        return false;
+    return !fromSource ||
+           (QueryState(from, after) && after.size == source.size && after.lastWrite.QuadPart == source.lastWrite.QuadPart);
 }
 
 // Puts the finished temporary in place: renamed while open where the storage allows it (one
@@ -326,7 +308,7 @@ bool SafeCopy::PlaceByPath(Job& job)
     // under Wine a rename always has it open), so the rest of the pass writes in place at once.
     FileHandle content(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    const bool written = content && WriteInPlace(job, content.get());
+    const bool written = content && WriteInPlace(job, content.get(), false);
     content.reset();
     job.Discard();
     if (written && error != ERROR_ACCESS_DENIED)
@@ -337,7 +319,7 @@ bool SafeCopy::PlaceByPath(Job& job)
 // The destination written directly from `from`: over the old file where it may be replaced
 // (never a read-only one, which the platform's copy refuses too), else as a new file where
 // nothing answers to the name.
-bool SafeCopy::WriteInPlace(Job& job, HANDLE from)
+bool SafeCopy::WriteInPlace(Job& job, HANDLE from, bool fromSource)
 {
     const DWORD attributes = GetFileAttributesW(job.destination.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -345,7 +327,7 @@ bool SafeCopy::WriteInPlace(Job& job, HANDLE from)
         return false;
     FileHandle to(CreateFileW(job.destination.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr,
                               exists ? TRUNCATE_EXISTING : CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!to || !Fill(to.get(), from, job.source))
+    if (!to || !Fill(to.get(), from, job.source, fromSource))
         return false;
     to.reset();
     // After the close: a share sets the time of a written file when it is closed.

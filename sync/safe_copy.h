@@ -46,10 +46,10 @@ public:
 
 private:
     struct Job;
-    bool Fill(HANDLE to, HANDLE from, const FileState& source);
+    bool Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSource);
     bool Place(Job& job);
     bool PlaceByPath(Job& job);
-    bool WriteInPlace(Job& job, HANDLE from);
+    bool WriteInPlace(Job& job, HANDLE from, bool fromSource);
     void KeepTimes(Job& job);
 
     std::unique_ptr<unsigned char[]> block_;
