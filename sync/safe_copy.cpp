@@ -214,7 +214,7 @@ bool SafeCopy::Copy(const std::wstring& sourceFile, const std::wstring& targetDi
     if (!source || !QueryState(source.get(), job.source))
         return false;
     if (placing_ == Placing::InPlace)
-        return WriteInPlace(job, source.get(), true);
+        return WriteInPlace(job, source.get(), true, true);
     job.temporary = CreateTemporary(targetDirectory, job.temporaryPath);
     if (!job.temporary)
         return false;
@@ -308,10 +308,11 @@ bool SafeCopy::PlaceByPath(Job& job)
     // under Wine a rename always has it open), so the rest of the pass writes in place at once.
     FileHandle content(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    const bool written = content && WriteInPlace(job, content.get(), false);
+    const bool storageCannotRename = error != ERROR_ACCESS_DENIED;
+    const bool written = content && WriteInPlace(job, content.get(), false, storageCannotRename);
     content.reset();
     job.Discard();
-    if (written && error != ERROR_ACCESS_DENIED)
+    if (written && storageCannotRename)
         placing_ = Placing::InPlace;
     return written;
 }
@@ -319,16 +320,30 @@ bool SafeCopy::PlaceByPath(Job& job)
 // The destination written directly from `from`: over the old file where it may be replaced
 // (never a read-only one, which the platform's copy refuses too), else as a new file where
 // nothing answers to the name.
-bool SafeCopy::WriteInPlace(Job& job, HANDLE from, bool fromSource)
+bool SafeCopy::WriteInPlace(Job& job, HANDLE from, bool fromSource, bool storageCannotRename)
 {
     const DWORD attributes = GetFileAttributesW(job.destination.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists && (!job.replace || (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))))
+    if (exists && (!job.replace || (attributes & FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    // A read-only copy is refused, as the platform's copy refuses it, where the rename was
+    // refused for this file's sake; where the storage renames nothing, its flag goes only for
+    // the writing (the source's attributes follow), and comes back when that fails.
+    const bool readOnly = exists && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly && !storageCannotRename)
+        return false;
+    if (readOnly && !SetFileAttributesW(job.destination.c_str(),
+                                        (attributes & ~FILE_ATTRIBUTE_READONLY) ? attributes & ~FILE_ATTRIBUTE_READONLY
+                                                                                : FILE_ATTRIBUTE_NORMAL))
         return false;
     FileHandle to(CreateFileW(job.destination.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr,
                               exists ? TRUNCATE_EXISTING : CREATE_NEW, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!to || !Fill(to.get(), from, job.source, fromSource))
+    if (!to || !Fill(to.get(), from, job.source, fromSource)) {
+        to.reset();
+        if (readOnly)
+            SetFileAttributesW(job.destination.c_str(), attributes);
         return false;
+    }
     to.reset();
     // After the close: a share sets the time of a written file when it is closed.
     TakeOverByPath(job.destination, job.source);

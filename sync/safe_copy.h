@@ -49,7 +49,7 @@ private:
     bool Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSource);
     bool Place(Job& job);
     bool PlaceByPath(Job& job);
-    bool WriteInPlace(Job& job, HANDLE from, bool fromSource);
+    bool WriteInPlace(Job& job, HANDLE from, bool fromSource, bool storageCannotRename);
     void KeepTimes(Job& job);
 
     std::unique_ptr<unsigned char[]> block_;
