@@ -193,8 +193,10 @@ struct SafeCopy::Job {
             SetFileInformationByHandle(temporary.get(), FileDispositionInfo, &info, sizeof(info));
             temporary.reset();
         }
-        if (Exists(temporaryPath))
-            RemoveTemporary(temporaryPath);
+        // A share may still hold the file a moment after the last handle closed (its close goes
+        // on behind the call): it is asked again, a bounded few times.
+        for (int attempt = 0; attempt < 40 && Exists(temporaryPath) && !RemoveTemporary(temporaryPath); ++attempt)
+            Sleep(25);
     }
 };
 
@@ -253,9 +255,13 @@ bool SafeCopy::Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSo
 // written under the name.
 bool SafeCopy::Place(Job& job)
 {
-    HANDLE file = job.temporary.get();
+    if (placing_ == Placing::Unknown)
+        placing_ = Probe(job);
     if (placing_ == Placing::ClosedRename)
         return PlaceByPath(job);
+    if (placing_ == Placing::InPlace)
+        return WriteFromTemporary(job, true);
+    HANDLE file = job.temporary.get();
     if (OverReadOnly(job.destination, [&] { return RenameOpen(file, job.destination, job.replace); })) {
         // The time and attributes come only once the file is in place (and after the last
         // write): a copy killed just before leaves the whole file still marked, which the next
@@ -272,14 +278,40 @@ bool SafeCopy::Place(Job& job)
         job.Discard();
         return false;
     }
-    // A share that cannot rename an open file (and may have removed the old one trying): the
-    // rest of the pass goes by path at once, which spares every later file that risk.
-    if (PlaceByPath(job)) {
-        if (placing_ == Placing::OpenRename)
-            placing_ = Placing::ClosedRename;
-        return true;
+    return PlaceByPath(job);
+}
+
+// How the target's storage lets a finished temporary take a name, found on the pass's first
+// copy by renaming it to another new temporary name, which can harm nothing: some shares remove
+// a rename's destination before they refuse it, so a refusal must never be met over a user's
+// file when it can be met over a name of the engine's own.
+SafeCopy::Placing SafeCopy::Probe(Job& job)
+{
+    std::wstring probe = job.temporaryPath.substr(0, job.temporaryPath.rfind(L'\\') + 1) + NewTemporaryName();
+    if (RenameOpen(job.temporary.get(), probe, false)) {
+        job.temporaryPath = probe;
+        return Placing::OpenRename;
     }
-    return false;
+    if (GetLastError() == ERROR_ACCESS_DENIED)
+        return Placing::OpenRename;  // this folder's permissions: the usual ways decide
+    job.temporary.reset();
+    if (RenameClosed(job.temporaryPath, probe, false)) {
+        job.temporaryPath = probe;
+        return Placing::ClosedRename;
+    }
+    return Placing::InPlace;
+}
+
+// Writes the closed temporary's content under the name, then removes it.
+bool SafeCopy::WriteFromTemporary(Job& job, bool storageCannotRename)
+{
+    job.temporary.reset();
+    FileHandle content(CreateFileW(job.temporaryPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const bool written = content && WriteInPlace(job, content.get(), false, storageCannotRename);
+    content.reset();
+    job.Discard();
+    return written;
 }
 
 bool SafeCopy::PlaceByPath(Job& job)
@@ -306,12 +338,8 @@ bool SafeCopy::PlaceByPath(Job& job)
     // "access denied", that is this file's or folder's permissions (changed, not removed); any
     // other refusal is the storage's (some cannot rename a file while anyone has it open, and
     // under Wine a rename always has it open), so the rest of the pass writes in place at once.
-    FileHandle content(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     const bool storageCannotRename = error != ERROR_ACCESS_DENIED;
-    const bool written = content && WriteInPlace(job, content.get(), false, storageCannotRename);
-    content.reset();
-    job.Discard();
+    const bool written = WriteFromTemporary(job, storageCannotRename);
     if (written && storageCannotRename)
         placing_ = Placing::InPlace;
     return written;

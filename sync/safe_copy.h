@@ -49,13 +49,16 @@ private:
     bool Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSource);
     bool Place(Job& job);
     bool PlaceByPath(Job& job);
+    enum class Placing;
+    Placing Probe(Job& job);
+    bool WriteFromTemporary(Job& job, bool storageCannotRename);
     bool WriteInPlace(Job& job, HANDLE from, bool fromSource, bool storageCannotRename);
     void KeepTimes(Job& job);
 
     std::unique_ptr<unsigned char[]> block_;
     // What the first copies of a pass found out about the target's storage.
     enum class Times { Unknown, KeptOnHandle, SetAfterClose } times_ = Times::Unknown;
-    enum class Placing { OpenRename, ClosedRename, InPlace } placing_ = Placing::OpenRename;
+    enum class Placing { Unknown, OpenRename, ClosedRename, InPlace } placing_ = Placing::Unknown;
 };
 
 // The calls that put a finished temporary in place. Windows and the storages differ in what
