@@ -59,8 +59,8 @@ DWORD CopiedAttributes(DWORD source)
     return (source & kept) ? (source & kept) : FILE_ATTRIBUTE_NORMAL;
 }
 
-// The source's last-write time and attributes, in one call; the other times stay (zero).
-bool TakeOver(HANDLE file, const FileState& source)
+// The source's last-write time, with or without its attributes; the creation time stays.
+bool TakeOver(HANDLE file, const FileState& source, bool withAttributes = true)
 {
     FILE_BASIC_INFO info{};
     info.LastWriteTime = source.lastWrite;
@@ -70,26 +70,16 @@ bool TakeOver(HANDLE file, const FileState& source)
     GetSystemTimeAsFileTime(&now);
     info.LastAccessTime.LowPart = now.dwLowDateTime;
     info.LastAccessTime.HighPart = static_cast<LONG>(now.dwHighDateTime);
-    info.FileAttributes = CopiedAttributes(source.attributes);
+    info.FileAttributes = withAttributes ? CopiedAttributes(source.attributes) : 0;
     return SetFileInformationByHandle(file, FileBasicInfo, &info, sizeof(info)) != FALSE;
 }
 
+// Where attributes cannot be stored (shares, FUSE drivers without modes) the combined call
+// fails, and the time with it: the time alone, then.
 bool TakeOverByPath(const std::wstring& path, const FileState& source)
 {
     FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return false;
-    if (TakeOver(file.get(), source))
-        return true;
-    // Where attributes cannot be stored (shares, FUSE drivers without modes) the combined call
-    // fails, and the time with it: the time alone, then.
-    FILE_BASIC_INFO info{};
-    info.LastWriteTime = source.lastWrite;
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    info.LastAccessTime.LowPart = now.dwLowDateTime;
-    info.LastAccessTime.HighPart = static_cast<LONG>(now.dwHighDateTime);
-    return SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof(info)) != FALSE;
+    return file && (TakeOver(file.get(), source) || TakeOver(file.get(), source, false));
 }
 
 bool Exists(const std::wstring& path)
