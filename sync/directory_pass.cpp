@@ -1,14 +1,15 @@
 #include "sync/directory_pass.h"
 
 #include "sync/directory_listing.h"
+#include "sync/file_digest.h"
 #include "sync/long_path.h"
-#include "sync/pair_digest.h"
 #include "sync/pass_decision.h"
-#include "sync/safe_copy.h"
 #include "sync/pump_messages.h"
-#include "sync/side_task.h"
+#include "sync/safe_copy.h"
+#include "sync/side_reader.h"
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <set>
 #include <vector>
@@ -33,6 +34,7 @@ public:
         return true;
     }
     void Clear() { names_.clear(); }
+    std::size_t Size() const { return names_.size(); }
 
 private:
     struct Less {
@@ -47,7 +49,9 @@ private:
 
 IdentitySource gIdentitySource = nullptr;
 
-constexpr std::size_t kLargestRound = 1024;
+// Files whose steps are decided and not yet carried out, all levels together: enough for the
+// two sides to run apart by many directories, little enough to hold (paths and digests).
+constexpr std::size_t kStepsAhead = 1024;
 // Sub-directories a level whose entries were not kept reads again at a time.
 std::size_t DirectoriesAtOnce()
 {
@@ -83,9 +87,11 @@ struct Side {
     DirectoryIdentity identity;
     std::unique_ptr<NameIndex> names;  // over the listing's entries, where built
 
-    bool List()
+    bool List() { return Listed(ListDirectory(path, listing)); }
+    // Takes on the listing just made, here or on the helper.
+    bool Listed(bool listed)
     {
-        if (!ListDirectory(path, listing))
+        if (!listed)
             return false;
         identity = gIdentitySource ? gIdentitySource(path, listing.identity) : listing.identity;
         return true;
@@ -173,11 +179,20 @@ bool EachEntry(const Side& side, Visit visit)
 // only files that must change are written. A directory is entered only where both sides
 // have it, and never while it is already on the way down (a link looping back).
 //
+// The two sides go at their own pace: the source's listings and digests are asked of a
+// helper thread in the order the pass needs them, while this thread lists the target, reads
+// its files and carries out the copies, oldest first, each once both its digests are in. So
+// the pass reads the next directories while the files of earlier ones are still being read
+// and copied, and each side waits only for what the other has not yet done. Each file still
+// sees its reads and then its copy, and the copies keep the order of a pass that took one
+// directory after the other: a level that may share a directory with copies still to come
+// (ids that agree, or none to compare) waits for them and is listed again.
+//
 // Memory stays bounded whatever the tree. A listing holds at most ListingCap() entries; a
 // larger directory is read again, entry by entry, for its files, and the other side is asked
 // for each name alone. The way down keeps of each level only its sub-directories, and only
 // while their total stays within a budget; past that, and for larger directories, a level
-// reads its source again for them, a few at a time.
+// reads its source again for them, a few at a time. The steps decided ahead are bounded too.
 //
 // The way down is kept on the heap, not the call stack, so no depth of tree can overflow the
 // calling thread's stack.
@@ -188,43 +203,60 @@ public:
     const PassFailures& Failures() const { return failures_; }
 
 private:
+    // Where a level is, for the steps that outlive its place on the way down.
+    struct Place {
+        std::wstring source;    // engine form, ending in a separator
+        std::wstring target;
+        std::wstring relative;  // the names below the rows' directories
+        DirectoryIdentity targetIdentity;
+    };
     struct Level {
         Side source;
         Side target;
-        std::wstring relative;                  // the names below the rows' directories
+        std::wstring relative;
         std::size_t nextEntry = 0;  // where the sub-directory step goes on
         std::size_t held = 0;       // entries kept for that step, counted in the way's budget
         bool readAgain = false;     // the step takes the source's sub-directories from new readings
         std::size_t readSoFar = 0;  // source entries those readings have passed
     };
+    struct FileStep {
+        std::shared_ptr<const Place> place;
+        std::wstring sourceName;
+        std::wstring targetName;
+        bool replace;         // the target listing has the name
+        FileAction action;    // Blocked: told as a failure when its turn comes
+        SideReader::Ticket sourceDigest;  // when the content decides
+        std::wstring targetDigest;
+    };
 
     void Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative);
+    void ListBoth(Level& level, bool& sourceListed, bool& targetListed);
+    std::vector<DirectoryIdentity> StepTargets() const;
+    static bool MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>& written);
+    bool NextLevel(std::wstring& source, std::wstring& target, std::wstring& relative);
     enum class Way { New, SourceAgain, TargetAgain };
     Way OnTheWay(const Level& level) const;
     void RemoveLeftovers(const Level& level);
-    struct FileStep {
-        std::wstring sourceName;
-        std::wstring targetName;
-        bool replace;  // the target listing has the name
-        FileAction action;
-        std::size_t ticket;  // of the digests, when the content decides
-    };
-    struct Round {
-        std::vector<FileStep> steps;
-        ClaimedNames claimed;
-    };
     void Files(const Level& level);
-    void File(const Level& level, const ListedEntry& entry, Round& round);
-    void CarryOut(const Level& level, const std::vector<FileStep>& round);
+    void File(const Level& level, const std::shared_ptr<const Place>& place, const ListedEntry& entry);
+    void AddStep(FileStep step);
+    bool Work();
+    void WorkUntil(SideReader::Ticket ticket);
+    void WorkOrWait();
+    void Finish();
+    void CarryOut(FileStep& step);
     void KeepForDescent(Level& level);
     bool NextSource(Level& level, ListedEntry& entry);
     bool ReadMoreDirectories(Level& level);
 
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
-    PairDigest digest_;
+    SideReader side_;  // the source's side
+    DigestReader targetReader_;
     SafeCopy copier_;
-    SideTask side_;
+    std::deque<FileStep> steps_;  // decided, oldest first
+    std::size_t hashed_ = 0;      // steps at the front whose target file is read
+    ClaimedNames claimed_;        // names the current level's steps may touch
     std::vector<std::unique_ptr<Level>> way_;
     std::size_t held_ = 0;  // entries the way down keeps, all levels together
     PassFailures failures_;
@@ -232,7 +264,18 @@ private:
 
 void Pass::Run(const std::wstring& source, const std::wstring& target)
 {
-    Enter(source, target, std::wstring());
+    std::wstring sourceDirectory = source;
+    std::wstring targetDirectory = target;
+    std::wstring relative;
+    do
+        Enter(sourceDirectory, targetDirectory, relative);
+    while (NextLevel(sourceDirectory, targetDirectory, relative));
+    Finish();
+}
+
+// The next level the way down enters, false after the last.
+bool Pass::NextLevel(std::wstring& source, std::wstring& target, std::wstring& relative)
+{
     ListedEntry entry;
     ListedEntry existing;
     while (!way_.empty()) {
@@ -249,10 +292,14 @@ void Pass::Run(const std::wstring& source, const std::wstring& target)
             failures_.AddDirectory(UserPath(sourceRow_, Below(level.relative, entry.name)));
             continue;
         }
-        if (EntersDirectory(entry, found == Lookup::Found ? &existing : nullptr))
-            Enter(level.source.path + entry.name + L'\\', level.target.path + existing.name + L'\\',
-                  Below(level.relative, entry.name));
+        if (EntersDirectory(entry, found == Lookup::Found ? &existing : nullptr)) {
+            source = level.source.path + entry.name + L'\\';
+            target = level.target.path + existing.name + L'\\';
+            relative = Below(level.relative, entry.name);
+            return true;
+        }
     }
+    return false;
 }
 
 // The next source entry of a level's sub-directory step, false after the last.
@@ -290,7 +337,7 @@ bool Pass::ReadMoreDirectories(Level& level)
     return !directories.empty();
 }
 
-// A level's files are all handled when it is entered; its sub-directories follow one by one.
+// A level's files are all decided when it is entered; its sub-directories follow one by one.
 void Pass::Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative)
 {
     PumpMessages();
@@ -302,19 +349,9 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     level->source.path = source;
     level->target.path = target;
     level->relative = relative;
-    // Both sides are listed at once, the source beside: each listing is a round trip or two
-    // that the file system spends waiting, not working.
     bool sourceListed = false;
-    Side& sourceSide = level->source;
-    side_.Start([&sourceSide, &sourceListed] { sourceListed = sourceSide.List(); });
     bool targetListed = false;
-    try {
-        targetListed = level->target.List();
-    } catch (...) {
-        side_.Settle();  // the task works on this level: never leave it running
-        throw;
-    }
-    side_.Wait();
+    ListBoth(*level, sourceListed, targetListed);
     // A target that cannot be listed gets no copies: without its listing every file would
     // look missing and be written again.
     if (!targetListed) {
@@ -347,6 +384,50 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     way_.push_back(std::move(level));
 }
 
+// Lists both sides of a level at once, the source on the helper: each listing is a round trip
+// or two that the file system spends waiting, not working, and this side works on meanwhile.
+void Pass::ListBoth(Level& level, bool& sourceListed, bool& targetListed)
+{
+    const std::vector<DirectoryIdentity> written = StepTargets();
+    const SideReader::Ticket listing = side_.List(level.source.path);
+    targetListed = level.target.List();
+    WorkUntil(listing);
+    sourceListed = level.source.Listed(side_.TakeListing(listing, level.source.listing));
+    if (!sourceListed || !targetListed || !MayBeWritten(level, written))
+        return;
+    // Listed while copies that may touch these directories were still to come: listed again
+    // once those are done, so that this level sees what the earlier ones left.
+    Finish();
+    sourceListed = level.source.List();
+    targetListed = level.target.List();
+}
+
+// The ids of the directories that steps still to come may write into, one per level.
+std::vector<DirectoryIdentity> Pass::StepTargets() const
+{
+    std::vector<DirectoryIdentity> written;
+    const Place* last = nullptr;
+    for (const FileStep& step : steps_) {
+        if (step.place.get() != last)
+            written.push_back(step.place->targetIdentity);
+        last = step.place.get();
+    }
+    return written;
+}
+
+// True when one of `written` may be one of this level's directories: ids that agree, or a
+// missing id, which tells nothing.
+bool Pass::MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>& written)
+{
+    if (written.empty())
+        return false;
+    if (level.source.identity.file == 0 || level.target.identity.file == 0)
+        return true;
+    return std::any_of(written.begin(), written.end(), [&](const DirectoryIdentity& id) {
+        return id.file == 0 || id == level.source.identity || id == level.target.identity;
+    });
+}
+
 Pass::Way Pass::OnTheWay(const Level& level) const
 {
     for (const std::unique_ptr<Level>& earlier : way_)
@@ -371,67 +452,116 @@ void Pass::RemoveLeftovers(const Level& level)
     });
 }
 
-// A level's files are decided from the listings first; the pairs that need their digests are
-// handed to the digest threads at once, so reading and hashing them overlaps from one pair to
-// the next and with the copies, which go on here in listing order. Every file that a copy may
-// write is claimed; a file claimed already in this round (a name met twice through case, a
-// source that is the target itself) waits for the next round, which begins when the earlier
-// files are all done, so each file sees its reads and writes in listing order.
+// A level's files are decided from the listings; the source files that need their digests
+// are asked of the helper at once, and the steps join those of earlier levels. Every file
+// that a copy may write is claimed; a file claimed already (a name met twice through case, a
+// source that is the target itself) waits until every earlier step is carried out, so each
+// file sees its reads and writes in listing order.
 void Pass::Files(const Level& level)
 {
-    Round round;
-    if (!EachEntry(level.source, [&](const ListedEntry& entry) { File(level, entry, round); }))
+    claimed_.Clear();
+    auto place = std::make_shared<Place>();
+    place->source = level.source.path;
+    place->target = level.target.path;
+    place->relative = level.relative;
+    place->targetIdentity = level.target.identity;
+    const std::shared_ptr<const Place> shared = std::move(place);
+    if (!EachEntry(level.source, [&](const ListedEntry& entry) { File(level, shared, entry); }))
         failures_.AddDirectory(UserPath(sourceRow_, level.relative));
-    CarryOut(level, round.steps);
 }
 
-void Pass::File(const Level& level, const ListedEntry& entry, Round& round)
+void Pass::File(const Level& level, const std::shared_ptr<const Place>& place, const ListedEntry& entry)
 {
     if (entry.IsDirectory())
         return;
     ListedEntry existing;
     const Lookup found = level.target.Find(entry.name, existing);
-    if (found == Lookup::Failed) {
-        failures_.AddFile(UserPath(sourceRow_, Below(level.relative, entry.name)));
-        return;
-    }
     const ListedEntry* target = found == Lookup::Found ? &existing : nullptr;
     // An existing target keeps the spelling it has.
     const std::wstring& name = target ? existing.name : entry.name;
-    FileAction action = DecideFile(entry, target);
+    const FileAction action = found == Lookup::Failed ? FileAction::Blocked : DecideFile(entry, target);
     if (action == FileAction::Nothing)
         return;
-    if (action == FileAction::Blocked) {
-        failures_.AddFile(UserPath(sourceRow_, Below(level.relative, entry.name)));
-        return;
-    }
     const bool sameDirectory = level.source.identity == level.target.identity;
     const std::wstring* names[] = {&name, sameDirectory ? &entry.name : nullptr};
-    // A round is bounded too, so what it holds (paths, digests, claims) stays small in a
-    // directory of any size.
-    if (round.steps.size() == kLargestRound || !round.claimed.Claim(names)) {
-        CarryOut(level, round.steps);
-        round.steps.clear();
-        round.claimed.Clear();
-        round.claimed.Claim(names);
+    // The claims are bounded too, so what they hold stays small in a directory of any size.
+    if (action != FileAction::Blocked && (claimed_.Size() >= kStepsAhead || !claimed_.Claim(names))) {
+        Finish();
+        claimed_.Clear();
+        claimed_.Claim(names);
     }
-    FileStep step{entry.name, name, target != nullptr, action, 0};
+    FileStep step{place, entry.name, name, target != nullptr, action, 0, {}};
     if (action == FileAction::CompareContent)
-        step.ticket = digest_.Submit(level.target.path + name, level.source.path + entry.name);
-    round.steps.push_back(std::move(step));
+        step.sourceDigest = side_.Digest(place->source + entry.name);
+    AddStep(std::move(step));
 }
 
-void Pass::CarryOut(const Level& level, const std::vector<FileStep>& round)
+void Pass::AddStep(FileStep step)
 {
-    for (const FileStep& step : round) {
-        const bool copy = step.action == FileAction::Copy ||
-                          (step.action == FileAction::CompareContent && !digest_.SameContent(step.ticket));
-        if (copy && !copier_.Copy(level.source.path + step.sourceName, level.target.path, step.targetName, step.replace))
-            failures_.AddFile(UserPath(sourceRow_, Below(level.relative, step.sourceName)));
+    while (steps_.size() >= kStepsAhead)
+        WorkOrWait();
+    steps_.push_back(std::move(step));
+}
+
+// One piece of this side's work, the oldest first: the front step carried out once both its
+// digests are in, else the next target file read. False when nothing can go on without the
+// helper.
+bool Pass::Work()
+{
+    if (steps_.empty())
+        return false;
+    FileStep& front = steps_.front();
+    if (hashed_ > 0 && (front.action != FileAction::CompareContent || side_.Done(front.sourceDigest))) {
+        CarryOut(front);
+        steps_.pop_front();
+        --hashed_;
+        return true;
+    }
+    if (hashed_ == steps_.size())
+        return false;
+    FileStep& next = steps_[hashed_++];
+    if (next.action == FileAction::CompareContent)
+        next.targetDigest = targetReader_.Digest(next.place->target + next.targetName);
+    return true;
+}
+
+// Works on this side until the helper has done `ticket`, sleeping only when nothing is left
+// that does not wait for the helper.
+void Pass::WorkUntil(SideReader::Ticket ticket)
+{
+    while (!side_.Done(ticket)) {
+        if (Work())
+            continue;
+        side_.Wait(steps_.empty() ? ticket : std::min(ticket, steps_.front().sourceDigest));
     }
 }
 
-// What the way down keeps of a level once its files are done: the sub-directories of both
+// One piece of work, or else a wait for the front step's digest, which is all that holds it.
+void Pass::WorkOrWait()
+{
+    if (!Work())
+        side_.Wait(steps_.front().sourceDigest);
+}
+
+// Carries out every step decided so far.
+void Pass::Finish()
+{
+    while (!steps_.empty())
+        WorkOrWait();
+}
+
+void Pass::CarryOut(FileStep& step)
+{
+    const Place& place = *step.place;
+    bool copy = step.action == FileAction::Copy;
+    if (step.action == FileAction::CompareContent)
+        copy = side_.TakeDigest(step.sourceDigest) != step.targetDigest;
+    if (step.action == FileAction::Blocked ||
+        (copy && !copier_.Copy(place.source + step.sourceName, place.target, step.targetName, step.replace)))
+        failures_.AddFile(UserPath(sourceRow_, Below(place.relative, step.sourceName)));
+}
+
+// What the way down keeps of a level once its files are decided: the sub-directories of both
 // sides, while the way's budget allows; otherwise nothing, and the source is read again.
 void Pass::KeepForDescent(Level& level)
 {

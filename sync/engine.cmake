@@ -7,11 +7,10 @@ add_library(qf_engine STATIC
   long_path.cpp long_path.h
   md5.cpp md5.h
   md5_hasher.cpp md5_hasher.h
-  pair_digest.cpp pair_digest.h
   pass_decision.cpp pass_decision.h
   pump_messages.cpp pump_messages.h
   safe_copy.cpp safe_copy.h
-  side_task.cpp side_task.h
+  side_reader.cpp side_reader.h
   temporary_file.cpp temporary_file.h
   thread_mode.cpp thread_mode.h)
 target_link_libraries(qf_engine PUBLIC qf_win bcrypt ntdll user32)

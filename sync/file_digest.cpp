@@ -29,4 +29,28 @@ std::wstring FileDigest(const std::wstring& path)
     return FinishFileDigest(hasher, reader.Failed());
 }
 
+DigestReader::DigestReader() = default;
+DigestReader::~DigestReader() = default;
+
+std::wstring DigestReader::Digest(const std::wstring& path, const std::atomic<bool>* quit)
+{
+    try {
+        if (!hasher_)
+            hasher_ = std::make_unique<Hasher>(kAlgorithmMd5);
+        if (!hasher_->Restart())
+            return {};  // the platform refused: empty text, as FileDigest gives
+        if (!block_)
+            block_ = NewContentBlock();
+        ContentReader reader(block_ ? path : std::wstring());  // no memory counts as unreadable
+        while (std::size_t got = reader.Read(block_.get(), kContentBlockSize)) {
+            hasher_->Update(block_.get(), got);
+            if (quit && *quit)
+                break;
+        }
+        return FinishFileDigest(*hasher_, reader.Failed());
+    } catch (...) {
+        return {};  // no memory for the text: a digest that could not be computed
+    }
+}
+
 }  // namespace qf

@@ -2,7 +2,7 @@
 #include "sync/content_reader.h"
 #include "sync/md5.h"
 #include "sync/md5_hasher.h"
-#include "sync/pair_digest.h"
+#include "sync/side_reader.h"
 #include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
@@ -197,32 +197,30 @@ TEST(FileDigest, HashesWholeContentAcrossBlocks)
     }
 }
 
-TEST(PairDigest, GivesWhatFileDigestGivesForEachSide)
+TEST(SideReader, GivesWhatFileDigestGivesOnBothThreads)
 {
     ScratchTree tree;
     const std::size_t block = qf::kContentBlockSize;
-    qf::PairDigest pair;
+    qf::SideReader side;
+    qf::DigestReader own;
     // Sizes on both sides of the hand-over to the second core, equal and unequal pairs.
     const std::size_t lengths[][2] = {{0, 0}, {10, 10}, {65535, 65536}, {65536, 65536},
                                       {block, block + 1}, {3 * block + 5, 3 * block + 5}, {2 * block, 10}};
     for (const auto& length : lengths) {
         tree.File(L"a", Pattern(length[0]));
         tree.File(L"b", Pattern(length[1]));
-        std::wstring a, b;
-        pair.Await(pair.Submit(tree.Path(L"a"), tree.Path(L"b")), a, b);
-        EXPECT_EQ(a, qf::FileDigest(tree.Path(L"a"))) << length[0];
-        EXPECT_EQ(b, qf::FileDigest(tree.Path(L"b"))) << length[1];
-        EXPECT_EQ(pair.SameContent(pair.Submit(tree.Path(L"a"), tree.Path(L"b"))), length[0] == length[1]);
+        const qf::SideReader::Ticket ticket = side.Digest(tree.Path(L"b"));
+        EXPECT_EQ(own.Digest(tree.Path(L"a")), qf::FileDigest(tree.Path(L"a"))) << length[0];
+        EXPECT_EQ(side.TakeDigest(ticket), qf::FileDigest(tree.Path(L"b"))) << length[1];
     }
-    tree.File(L"a", "");
-    EXPECT_TRUE(pair.SameContent(pair.Submit(tree.Path(L"a"), tree.Path(L"missing")))) << "both count as empty";
-    tree.File(L"a", Pattern(2 * block));
-    EXPECT_FALSE(pair.SameContent(pair.Submit(tree.Path(L"missing"), tree.Path(L"a"))));
+    for (const wchar_t* missing : {L"missing", L""})
+        EXPECT_EQ(side.TakeDigest(side.Digest(tree.Path(missing))), kEmptyDigest) << "unreadable counts as empty";
 }
 
-// Many pairs queued before any is awaited, the way a pass hands over a directory's files:
-// each result belongs to its own pair, whatever sizes make one side run ahead of the other.
-TEST(PairDigest, QueuedPairsKeepTheirOwnDigests)
+// Listings and digests queued before any is taken, the way a pass asks for the directories and
+// files ahead, and taken in another order: each result belongs to its own job, whatever sizes
+// make one job take longer than the next.
+TEST(SideReader, QueuedJobsKeepTheirOwnResultsInAnyOrder)
 {
     ScratchTree tree;
     const std::size_t block = qf::kContentBlockSize;
@@ -230,33 +228,35 @@ TEST(PairDigest, QueuedPairsKeepTheirOwnDigests)
     const std::size_t count = sizeof lengths / sizeof lengths[0];
     std::vector<std::wstring> expected;
     for (std::size_t i = 0; i < count; ++i) {
-        // The first side large where the second is small, and the other way round.
-        std::string first = Pattern(lengths[i]);
-        std::string second = Pattern(lengths[count - 1 - i]);
-        if (i % 3 == 0)
-            second = first;
-        tree.File(L"a" + std::to_wstring(i), first);
-        tree.File(L"b" + std::to_wstring(i), second);
-        expected.push_back(qf::FileDigest(tree.Path(L"a" + std::to_wstring(i))));
-        expected.push_back(qf::FileDigest(tree.Path(L"b" + std::to_wstring(i))));
+        tree.File(L"d" + std::to_wstring(i) + L"\\f", Pattern(lengths[i]));
+        expected.push_back(qf::FileDigest(tree.Path(L"d" + std::to_wstring(i) + L"\\f")));
     }
-    qf::PairDigest pair;
-    for (int round = 0; round < 2; ++round) {  // the second round after the queues were dropped
-        std::vector<std::size_t> tickets;
-        for (std::size_t i = 0; i < count; ++i)
-            tickets.push_back(pair.Submit(tree.Path(L"a" + std::to_wstring(i)), tree.Path(L"b" + std::to_wstring(i))));
-        tickets.push_back(pair.Submit(tree.Path(L"missing"), tree.Path(L"a1")));
+    qf::SideReader side;
+    for (int round = 0; round < 2; ++round) {  // the second after the queue has run dry
+        std::vector<qf::SideReader::Ticket> digests, listings;
         for (std::size_t i = 0; i < count; ++i) {
-            std::wstring a, b;
-            pair.Await(tickets[i], a, b);
-            EXPECT_EQ(a, expected[2 * i]) << round << " " << i;
-            EXPECT_EQ(b, expected[2 * i + 1]) << round << " " << i;
+            listings.push_back(side.List(tree.Path(L"d" + std::to_wstring(i)) + L"\\"));
+            digests.push_back(side.Digest(tree.Path(L"d" + std::to_wstring(i) + L"\\f")));
         }
-        EXPECT_FALSE(pair.SameContent(tickets.back()));
+        const qf::SideReader::Ticket missing = side.List(tree.Path(L"missing\\"));
+        for (std::size_t i = count; i-- > 0;) {  // the newest first
+            qf::DirectoryListing listing;
+            ASSERT_TRUE(side.TakeListing(listings[i], listing)) << round << " " << i;
+            ASSERT_EQ(listing.entries.size(), 1u);
+            EXPECT_EQ(listing.entries[0].size, lengths[i]) << round << " " << i;
+            if (i % 2 == 0) {
+                EXPECT_EQ(side.TakeDigest(digests[i]), expected[i]) << round << " " << i;
+            }
+        }
+        for (std::size_t i = 1; i < count; i += 2)
+            EXPECT_EQ(side.TakeDigest(digests[i]), expected[i]) << round << " " << i;
+        qf::DirectoryListing listing;
+        EXPECT_FALSE(side.TakeListing(missing, listing));
     }
-    // Pairs left unawaited: the threads end with the PairDigest all the same.
-    qf::PairDigest abandoned;
-    abandoned.Submit(tree.Path(L"a6"), tree.Path(L"b6"));
+    // Jobs left untaken: the thread ends with the SideReader all the same.
+    qf::SideReader abandoned;
+    abandoned.Digest(tree.Path(L"d6\\f"));
+    abandoned.List(tree.Path(L"d6\\"));
 }
 
 // A sparse file just over 2 GiB: zeros, then "END". Its digest was taken once with md5sum.
@@ -268,11 +268,10 @@ TEST(FileDigest, FilesOver2GiBGetTheirTrueDigest)
 
     const std::wstring expected = L"beb4779fc64048f446755004ea145166";
     EXPECT_EQ(qf::FileDigest(path), expected);
-    std::wstring a, b;
-    qf::PairDigest pair;
-    pair.Await(pair.Submit(path, path), a, b);
-    EXPECT_EQ(a, expected);
-    EXPECT_EQ(b, expected);
+    qf::SideReader side;
+    const qf::SideReader::Ticket ticket = side.Digest(path);
+    EXPECT_EQ(qf::DigestReader().Digest(path), expected);
+    EXPECT_EQ(side.TakeDigest(ticket), expected);
 }
 
 }  // namespace

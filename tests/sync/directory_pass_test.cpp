@@ -479,6 +479,19 @@ TEST_P(DirectoryPass, NeverEntersADirectoryAlreadyOnTheWayDown)
         EXPECT_EQ(failures.directories, 1u) << pass;
         EXPECT_EQ(failures.firstDirectory, tree.Path(L"dst3\\sub")) << pass;
     }
+
+    // Two target directories side by side are one through a link: the level entered second
+    // finds the file the first copied there and replaces it, as a pass taking one directory
+    // after the other would.
+    tree.File(L"src4\\a\\f.txt", "AAA");
+    tree.File(L"src4\\b\\f.txt", "BBB");
+    tree.Directory(L"dst4\\a");
+    ASSERT_TRUE(qf::test::MakeDirectoryLink(tree.Path(L"dst4\\b"), tree.Path(L"dst4\\a")));
+    qf::DirectoryListing order;
+    ASSERT_TRUE(qf::ListDirectory(tree.Path(L"src4\\"), order));
+    const std::wstring second = order.entries.at(1).name;
+    EXPECT_FALSE(qf::DirectoryPass(tree.Path(L"src4"), tree.Path(L"dst4")).Any());
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst4\\a\\f.txt")), ReadBytes(tree.Path(L"src4\\" + second + L"\\f.txt")));
 }
 
 qf::DirectoryIdentity ZeroIds(const std::wstring&, const qf::DirectoryIdentity& listed)
