@@ -1,15 +1,12 @@
 #include "sync/directory_pass.h"
 
 #include "sync/directory_listing.h"
-#include "sync/file_digest.h"
+#include "sync/file_work.h"
 #include "sync/long_path.h"
 #include "sync/pass_decision.h"
 #include "sync/pump_messages.h"
-#include "sync/safe_copy.h"
-#include "sync/side_reader.h"
 
 #include <algorithm>
-#include <deque>
 #include <memory>
 #include <set>
 #include <vector>
@@ -49,9 +46,9 @@ private:
 
 IdentitySource gIdentitySource = nullptr;
 
-// Files whose steps are decided and not yet carried out, all levels together: enough for the
-// two sides to run apart by many directories, little enough to hold (paths and digests).
-constexpr std::size_t kStepsAhead = 1024;
+// Files decided on and not yet done, all levels together: enough for the reading to run ahead
+// of the listing by many directories, little enough to hold (paths and digests).
+constexpr std::size_t kFilesAhead = 1024;
 // Sub-directories a level whose entries were not kept reads again at a time.
 std::size_t DirectoriesAtOnce()
 {
@@ -179,84 +176,60 @@ bool EachEntry(const Side& side, Visit visit)
 // only files that must change are written. A directory is entered only where both sides
 // have it, and never while it is already on the way down (a link looping back).
 //
-// The two sides go at their own pace: the source's listings and digests are asked of a
-// helper thread in the order the pass needs them, while this thread lists the target, reads
-// its files and carries out the copies, oldest first, each once both its digests are in. So
-// the pass reads the next directories while the files of earlier ones are still being read
-// and copied, and each side waits only for what the other has not yet done. Each file still
-// sees its reads and then its copy, and the copies keep the order of a pass that took one
-// directory after the other: a level that may share a directory with copies still to come
-// (ids that agree, or none to compare) waits for them and is listed again.
+// This thread lists and decides, and the files decided go to a FileWork, whose two threads
+// read, hash and copy them while this one lists the next directories; it lends a hand
+// whenever the work waiting is plenty. So the listing, the two sides' reading and the copies
+// all go on at once, and no thread waits for another at each directory. Each file still sees
+// its reads and then its copy. A level that may share a directory with files not yet done
+// (ids that agree, or none to compare) waits for them and is listed again, so it sees what the
+// earlier levels left, as a pass that took one directory after the other would.
 //
 // Memory stays bounded whatever the tree. A listing holds at most ListingCap() entries; a
 // larger directory is read again, entry by entry, for its files, and the other side is asked
 // for each name alone. The way down keeps of each level only its sub-directories, and only
 // while their total stays within a budget; past that, and for larger directories, a level
-// reads its source again for them, a few at a time. The steps decided ahead are bounded too.
+// reads its source again for them, a few at a time. The files decided ahead are bounded too.
 //
 // The way down is kept on the heap, not the call stack, so no depth of tree can overflow the
 // calling thread's stack.
 class Pass {
 public:
-    Pass(const std::wstring& sourceRow, const std::wstring& targetRow) : sourceRow_(sourceRow), targetRow_(targetRow) {}
+    Pass(const std::wstring& sourceRow, const std::wstring& targetRow)
+        : sourceRow_(sourceRow), targetRow_(targetRow), work_([this](const FileToDo& file) { FileFailed(file); })
+    {
+    }
     void Run(const std::wstring& source, const std::wstring& target);
     const PassFailures& Failures() const { return failures_; }
 
 private:
-    // Where a level is, for the steps that outlive its place on the way down.
-    struct Place {
-        std::wstring source;    // engine form, ending in a separator
-        std::wstring target;
-        std::wstring relative;  // the names below the rows' directories
-        DirectoryIdentity targetIdentity;
-    };
     struct Level {
         Side source;
         Side target;
-        std::wstring relative;
+        std::wstring relative;      // the names below the rows' directories
         std::size_t nextEntry = 0;  // where the sub-directory step goes on
         std::size_t held = 0;       // entries kept for that step, counted in the way's budget
         bool readAgain = false;     // the step takes the source's sub-directories from new readings
         std::size_t readSoFar = 0;  // source entries those readings have passed
     };
-    struct FileStep {
-        std::shared_ptr<const Place> place;
-        std::wstring sourceName;
-        std::wstring targetName;
-        bool replace;         // the target listing has the name
-        FileAction action;    // Blocked: told as a failure when its turn comes
-        SideReader::Ticket sourceDigest;  // when the content decides
-        std::wstring targetDigest;
-    };
 
     void Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative);
     void ListBoth(Level& level, bool& sourceListed, bool& targetListed);
-    std::vector<DirectoryIdentity> StepTargets() const;
     static bool MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>& written);
     bool NextLevel(std::wstring& source, std::wstring& target, std::wstring& relative);
     enum class Way { New, SourceAgain, TargetAgain };
     Way OnTheWay(const Level& level) const;
     void RemoveLeftovers(const Level& level);
     void Files(const Level& level);
-    void File(const Level& level, const std::shared_ptr<const Place>& place, const ListedEntry& entry);
-    void AddStep(FileStep step);
-    bool Work();
-    void WorkUntil(SideReader::Ticket ticket);
-    void WorkOrWait();
-    void Finish();
-    void CarryOut(FileStep& step);
+    void File(const Level& level, const std::shared_ptr<const FilePlace>& place, const ListedEntry& entry);
+    void FileFailed(const FileToDo& file);
     void KeepForDescent(Level& level);
     bool NextSource(Level& level, ListedEntry& entry);
     bool ReadMoreDirectories(Level& level);
 
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
-    SideReader side_;  // the source's side
-    DigestReader targetReader_;
-    SafeCopy copier_;
-    std::deque<FileStep> steps_;  // decided, oldest first
-    std::size_t hashed_ = 0;      // steps at the front whose target file is read
-    ClaimedNames claimed_;        // names the current level's steps may touch
+    FileWork work_;
+    ClaimedNames claimed_;  // names the current level's files may touch
     std::vector<std::unique_ptr<Level>> way_;
     std::size_t held_ = 0;  // entries the way down keeps, all levels together
     PassFailures failures_;
@@ -267,10 +240,12 @@ void Pass::Run(const std::wstring& source, const std::wstring& target)
     std::wstring sourceDirectory = source;
     std::wstring targetDirectory = target;
     std::wstring relative;
-    do
+    do {
         Enter(sourceDirectory, targetDirectory, relative);
-    while (NextLevel(sourceDirectory, targetDirectory, relative));
-    Finish();
+        while (work_.Plenty())
+            work_.DoOne();
+    } while (NextLevel(sourceDirectory, targetDirectory, relative));
+    work_.Finish();
 }
 
 // The next level the way down enters, false after the last.
@@ -384,35 +359,19 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
     way_.push_back(std::move(level));
 }
 
-// Lists both sides of a level at once, the source on the helper: each listing is a round trip
-// or two that the file system spends waiting, not working, and this side works on meanwhile.
+// Lists both sides of a level. Files not yet done may be written meanwhile; where they may
+// touch these directories, the level is listed again once they are done, so that it sees what
+// the earlier levels left.
 void Pass::ListBoth(Level& level, bool& sourceListed, bool& targetListed)
 {
-    const std::vector<DirectoryIdentity> written = StepTargets();
-    const SideReader::Ticket listing = side_.List(level.source.path);
-    targetListed = level.target.List();
-    WorkUntil(listing);
-    sourceListed = level.source.Listed(side_.TakeListing(listing, level.source.listing));
-    if (!sourceListed || !targetListed || !MayBeWritten(level, written))
-        return;
-    // Listed while copies that may touch these directories were still to come: listed again
-    // once those are done, so that this level sees what the earlier ones left.
-    Finish();
+    const std::vector<DirectoryIdentity> written = work_.Targets();
     sourceListed = level.source.List();
     targetListed = level.target.List();
-}
-
-// The ids of the directories that steps still to come may write into, one per level.
-std::vector<DirectoryIdentity> Pass::StepTargets() const
-{
-    std::vector<DirectoryIdentity> written;
-    const Place* last = nullptr;
-    for (const FileStep& step : steps_) {
-        if (step.place.get() != last)
-            written.push_back(step.place->targetIdentity);
-        last = step.place.get();
-    }
-    return written;
+    if (!sourceListed || !targetListed || !MayBeWritten(level, written))
+        return;
+    work_.Finish();
+    sourceListed = level.source.List();
+    targetListed = level.target.List();
 }
 
 // True when one of `written` may be one of this level's directories: ids that agree, or a
@@ -452,25 +411,24 @@ void Pass::RemoveLeftovers(const Level& level)
     });
 }
 
-// A level's files are decided from the listings; the source files that need their digests
-// are asked of the helper at once, and the steps join those of earlier levels. Every file
-// that a copy may write is claimed; a file claimed already (a name met twice through case, a
-// source that is the target itself) waits until every earlier step is carried out, so each
-// file sees its reads and writes in listing order.
+// A level's files are decided from the listings and handed to the work. Every file that a
+// copy may write is claimed; a file claimed already (a name met twice through case, a source
+// that is the target itself) waits until every earlier file is done, so each file sees its
+// reads and writes in listing order.
 void Pass::Files(const Level& level)
 {
     claimed_.Clear();
-    auto place = std::make_shared<Place>();
+    auto place = std::make_shared<FilePlace>();
     place->source = level.source.path;
     place->target = level.target.path;
     place->relative = level.relative;
     place->targetIdentity = level.target.identity;
-    const std::shared_ptr<const Place> shared = std::move(place);
+    const std::shared_ptr<const FilePlace> shared = std::move(place);
     if (!EachEntry(level.source, [&](const ListedEntry& entry) { File(level, shared, entry); }))
         failures_.AddDirectory(UserPath(sourceRow_, level.relative));
 }
 
-void Pass::File(const Level& level, const std::shared_ptr<const Place>& place, const ListedEntry& entry)
+void Pass::File(const Level& level, const std::shared_ptr<const FilePlace>& place, const ListedEntry& entry)
 {
     if (entry.IsDirectory())
         return;
@@ -485,80 +443,19 @@ void Pass::File(const Level& level, const std::shared_ptr<const Place>& place, c
     const bool sameDirectory = level.source.identity == level.target.identity;
     const std::wstring* names[] = {&name, sameDirectory ? &entry.name : nullptr};
     // The claims are bounded too, so what they hold stays small in a directory of any size.
-    if (action != FileAction::Blocked && (claimed_.Size() >= kStepsAhead || !claimed_.Claim(names))) {
-        Finish();
+    if (action != FileAction::Blocked && (claimed_.Size() >= kFilesAhead || !claimed_.Claim(names))) {
+        work_.Finish();
         claimed_.Clear();
         claimed_.Claim(names);
     }
-    FileStep step{place, entry.name, name, target != nullptr, action, 0, {}};
-    if (action == FileAction::CompareContent)
-        step.sourceDigest = side_.Digest(place->source + entry.name);
-    AddStep(std::move(step));
+    while (work_.Waiting() >= kFilesAhead)
+        work_.DoOne();
+    work_.Add(FileToDo{place, entry.name, name, target != nullptr, action});
 }
 
-void Pass::AddStep(FileStep step)
+void Pass::FileFailed(const FileToDo& file)
 {
-    while (steps_.size() >= kStepsAhead)
-        WorkOrWait();
-    steps_.push_back(std::move(step));
-}
-
-// One piece of this side's work, the oldest first: the front step carried out once both its
-// digests are in, else the next target file read. False when nothing can go on without the
-// helper.
-bool Pass::Work()
-{
-    if (steps_.empty())
-        return false;
-    FileStep& front = steps_.front();
-    if (hashed_ > 0 && (front.action != FileAction::CompareContent || side_.Done(front.sourceDigest))) {
-        CarryOut(front);
-        steps_.pop_front();
-        --hashed_;
-        return true;
-    }
-    if (hashed_ == steps_.size())
-        return false;
-    FileStep& next = steps_[hashed_++];
-    if (next.action == FileAction::CompareContent)
-        next.targetDigest = targetReader_.Digest(next.place->target + next.targetName);
-    return true;
-}
-
-// Works on this side until the helper has done `ticket`, sleeping only when nothing is left
-// that does not wait for the helper.
-void Pass::WorkUntil(SideReader::Ticket ticket)
-{
-    while (!side_.Done(ticket)) {
-        if (Work())
-            continue;
-        side_.Wait(steps_.empty() ? ticket : std::min(ticket, steps_.front().sourceDigest));
-    }
-}
-
-// One piece of work, or else a wait for the front step's digest, which is all that holds it.
-void Pass::WorkOrWait()
-{
-    if (!Work())
-        side_.Wait(steps_.front().sourceDigest);
-}
-
-// Carries out every step decided so far.
-void Pass::Finish()
-{
-    while (!steps_.empty())
-        WorkOrWait();
-}
-
-void Pass::CarryOut(FileStep& step)
-{
-    const Place& place = *step.place;
-    bool copy = step.action == FileAction::Copy;
-    if (step.action == FileAction::CompareContent)
-        copy = side_.TakeDigest(step.sourceDigest) != step.targetDigest;
-    if (step.action == FileAction::Blocked ||
-        (copy && !copier_.Copy(place.source + step.sourceName, place.target, step.targetName, step.replace)))
-        failures_.AddFile(UserPath(sourceRow_, Below(place.relative, step.sourceName)));
+    failures_.AddFile(UserPath(sourceRow_, Below(file.place->relative, file.sourceName)));
 }
 
 // What the way down keeps of a level once its files are decided: the sub-directories of both

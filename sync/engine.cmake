@@ -4,13 +4,13 @@ add_library(qf_engine STATIC
   directory_listing.cpp directory_listing.h
   directory_pass.cpp directory_pass.h
   file_digest.cpp file_digest.h
+  file_work.cpp file_work.h
   long_path.cpp long_path.h
   md5.cpp md5.h
   md5_hasher.cpp md5_hasher.h
   pass_decision.cpp pass_decision.h
   pump_messages.cpp pump_messages.h
   safe_copy.cpp safe_copy.h
-  side_reader.cpp side_reader.h
   temporary_file.cpp temporary_file.h
   thread_mode.cpp thread_mode.h)
 target_link_libraries(qf_engine PUBLIC qf_win bcrypt ntdll user32)

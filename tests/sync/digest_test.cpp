@@ -1,8 +1,8 @@
 #include "sync/file_digest.h"
 #include "sync/content_reader.h"
+#include "sync/file_work.h"
 #include "sync/md5.h"
 #include "sync/md5_hasher.h"
-#include "sync/side_reader.h"
 #include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
@@ -17,6 +17,8 @@
 
 namespace {
 
+using qf::test::Exists;
+using qf::test::ReadBytes;
 using qf::test::ScratchTree;
 
 const std::wstring kEmptyDigest = L"d41d8cd98f00b204e9800998ecf8427e";
@@ -197,66 +199,65 @@ TEST(FileDigest, HashesWholeContentAcrossBlocks)
     }
 }
 
-TEST(SideReader, GivesWhatFileDigestGivesOnBothThreads)
+TEST(DigestReader, GivesWhatFileDigestGivesFileAfterFile)
 {
     ScratchTree tree;
     const std::size_t block = qf::kContentBlockSize;
-    qf::SideReader side;
-    qf::DigestReader own;
-    // Sizes on both sides of the hand-over to the second core, equal and unequal pairs.
-    const std::size_t lengths[][2] = {{0, 0}, {10, 10}, {65535, 65536}, {65536, 65536},
-                                      {block, block + 1}, {3 * block + 5, 3 * block + 5}, {2 * block, 10}};
-    for (const auto& length : lengths) {
-        tree.File(L"a", Pattern(length[0]));
-        tree.File(L"b", Pattern(length[1]));
-        const qf::SideReader::Ticket ticket = side.Digest(tree.Path(L"b"));
-        EXPECT_EQ(own.Digest(tree.Path(L"a")), qf::FileDigest(tree.Path(L"a"))) << length[0];
-        EXPECT_EQ(side.TakeDigest(ticket), qf::FileDigest(tree.Path(L"b"))) << length[1];
+    qf::DigestReader reader;
+    // Sizes on both sides of a block, read one after another with the same block.
+    for (std::size_t length : {std::size_t{0}, std::size_t{10}, std::size_t{65536}, block, block + 1,
+                               3 * block + 5, std::size_t{10}}) {
+        tree.File(L"a", Pattern(length));
+        EXPECT_EQ(reader.Digest(tree.Path(L"a")), qf::FileDigest(tree.Path(L"a"))) << length;
     }
     for (const wchar_t* missing : {L"missing", L""})
-        EXPECT_EQ(side.TakeDigest(side.Digest(tree.Path(missing))), kEmptyDigest) << "unreadable counts as empty";
+        EXPECT_EQ(reader.Digest(tree.Path(missing)), kEmptyDigest) << "unreadable counts as empty";
 }
 
-// Listings and digests queued before any is taken, the way a pass asks for the directories and
-// files ahead, and taken in another order: each result belongs to its own job, whatever sizes
-// make one job take longer than the next.
-TEST(SideReader, QueuedJobsKeepTheirOwnResultsInAnyOrder)
+// Many files queued before any is done, the way a pass hands over the directories ahead, with
+// sizes that make one thread run ahead of the other: each file gets its own outcome, and the
+// failures come in the order the files went in.
+TEST(FileWork, EachFileGetsItsOwnOutcomeAndFailuresComeInOrder)
 {
     ScratchTree tree;
     const std::size_t block = qf::kContentBlockSize;
     const std::size_t lengths[] = {0, 1, 100, block - 1, block, block + 1, 3 * block + 7, 5000, 2 * block};
-    const std::size_t count = sizeof lengths / sizeof lengths[0];
-    std::vector<std::wstring> expected;
-    for (std::size_t i = 0; i < count; ++i) {
-        tree.File(L"d" + std::to_wstring(i) + L"\\f", Pattern(lengths[i]));
-        expected.push_back(qf::FileDigest(tree.Path(L"d" + std::to_wstring(i) + L"\\f")));
-    }
-    qf::SideReader side;
-    for (int round = 0; round < 2; ++round) {  // the second after the queue has run dry
-        std::vector<qf::SideReader::Ticket> digests, listings;
-        for (std::size_t i = 0; i < count; ++i) {
-            listings.push_back(side.List(tree.Path(L"d" + std::to_wstring(i)) + L"\\"));
-            digests.push_back(side.Digest(tree.Path(L"d" + std::to_wstring(i) + L"\\f")));
-        }
-        const qf::SideReader::Ticket missing = side.List(tree.Path(L"missing\\"));
-        for (std::size_t i = count; i-- > 0;) {  // the newest first
-            qf::DirectoryListing listing;
-            ASSERT_TRUE(side.TakeListing(listings[i], listing)) << round << " " << i;
-            ASSERT_EQ(listing.entries.size(), 1u);
-            EXPECT_EQ(listing.entries[0].size, lengths[i]) << round << " " << i;
-            if (i % 2 == 0) {
-                EXPECT_EQ(side.TakeDigest(digests[i]), expected[i]) << round << " " << i;
+    auto place = std::make_shared<qf::FilePlace>();
+    place->source = tree.Directory(L"src") + L"\\";
+    place->target = tree.Directory(L"dst") + L"\\";
+    std::vector<std::wstring> told;
+    {
+        qf::FileWork work([&](const qf::FileToDo& file) { told.push_back(file.sourceName); });
+        for (int round = 0; round < 2; ++round) {  // the second after the work has run dry
+            for (std::size_t i = 0; i < sizeof lengths / sizeof lengths[0]; ++i) {
+                const std::wstring name = std::to_wstring(round) + L"-" + std::to_wstring(i);
+                const std::string content = Pattern(lengths[i]);
+                tree.File(L"src\\" + name, content);
+                // Every third the same, the others changed in their last byte or missing.
+                if (i % 3 == 0)
+                    tree.File(L"dst\\" + name, content);
+                else if (i % 3 == 1 && !content.empty())
+                    tree.File(L"dst\\" + name, content.substr(0, content.size() - 1) + "!");
+                const bool there = Exists(tree.Path(L"dst\\" + name));
+                work.Add(qf::FileToDo{place, name, name, there,
+                                      there ? qf::FileAction::CompareContent : qf::FileAction::Copy});
             }
+            work.Add(qf::FileToDo{place, L"blocked" + std::to_wstring(round), L"x", false, qf::FileAction::Blocked});
+            work.Add(qf::FileToDo{place, L"missing" + std::to_wstring(round), L"m", false, qf::FileAction::Copy});
+            work.Finish();
         }
-        for (std::size_t i = 1; i < count; i += 2)
-            EXPECT_EQ(side.TakeDigest(digests[i]), expected[i]) << round << " " << i;
-        qf::DirectoryListing listing;
-        EXPECT_FALSE(side.TakeListing(missing, listing));
     }
-    // Jobs left untaken: the thread ends with the SideReader all the same.
-    qf::SideReader abandoned;
-    abandoned.Digest(tree.Path(L"d6\\f"));
-    abandoned.List(tree.Path(L"d6\\"));
+    for (int round = 0; round < 2; ++round)
+        for (std::size_t i = 0; i < sizeof lengths / sizeof lengths[0]; ++i) {
+            const std::wstring name = std::to_wstring(round) + L"-" + std::to_wstring(i);
+            EXPECT_EQ(ReadBytes(tree.Path(L"dst\\" + name)), Pattern(lengths[i])) << round << " " << i;
+        }
+    EXPECT_EQ(told, (std::vector<std::wstring>{L"blocked0", L"missing0", L"blocked1", L"missing1"}));
+    EXPECT_FALSE(Exists(tree.Path(L"dst\\m")));
+
+    // Files left undone: the helper ends with the work all the same.
+    qf::FileWork abandoned([](const qf::FileToDo&) {});
+    abandoned.Add(qf::FileToDo{place, L"0-6", L"0-6", true, qf::FileAction::CompareContent});
 }
 
 // A sparse file just over 2 GiB: zeros, then "END". Its digest was taken once with md5sum.
@@ -268,10 +269,7 @@ TEST(FileDigest, FilesOver2GiBGetTheirTrueDigest)
 
     const std::wstring expected = L"beb4779fc64048f446755004ea145166";
     EXPECT_EQ(qf::FileDigest(path), expected);
-    qf::SideReader side;
-    const qf::SideReader::Ticket ticket = side.Digest(path);
     EXPECT_EQ(qf::DigestReader().Digest(path), expected);
-    EXPECT_EQ(side.TakeDigest(ticket), expected);
 }
 
 }  // namespace

@@ -1,0 +1,258 @@
+#include "sync/file_work.h"
+
+namespace qf {
+namespace {
+
+// Tasks waiting from which on the caller's time goes to them rather than to finding more.
+constexpr std::size_t kPlentyOfTasks = 32;
+
+class Locked {
+public:
+    explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+}  // namespace
+
+FileWork::~FileWork()
+{
+    {
+        Locked locked(lock_);
+        quit_ = true;
+    }
+    WakeConditionVariable(&work_);
+    if (helper_)
+        WaitForSingleObject(helper_.get(), INFINITE);
+}
+
+DWORD WINAPI FileWork::HelperEntry(void* self)
+{
+    static_cast<FileWork*>(self)->HelperLoop();
+    return 0;
+}
+
+void FileWork::HelperLoop()
+{
+    TakeOnThreadMode(mode_);
+    Locked locked(lock_);
+    for (;;) {
+        Task task;
+        while (!quit_ && !Take(task)) {
+            helperIdle_ = true;
+            SleepConditionVariableSRW(&work_, &lock_, INFINITE, 0);
+            helperIdle_ = false;
+        }
+        if (quit_)
+            return;
+        std::wstring digest;
+        bool copied = false;
+        ReleaseSRWLockExclusive(&lock_);
+        Do(task, helperWorker_, digest, copied);
+        AcquireSRWLockExclusive(&lock_);
+        Complete(task, digest, copied);
+        if (callerWaiting_) {
+            callerWaiting_ = false;
+            WakeConditionVariable(&changed_);
+        }
+    }
+}
+
+void FileWork::StartHelper()
+{
+    if (helper_ || helperFailed_)
+        return;
+    mode_ = CurrentThreadMode();
+    helper_.reset(CreateThread(nullptr, 0, HelperEntry, this, 0, nullptr));
+    helperFailed_ = !helper_;
+}
+
+// The oldest task nobody has taken: a due copy first, since it frees its file soonest, else
+// the next read. Under the lock.
+bool FileWork::Take(Task& task)
+{
+    if (!copies_.empty()) {
+        task.kind = Task::Kind::Copy;
+        task.index = copies_.front();
+        copies_.pop_front();
+        --untaken_;
+        return true;
+    }
+    for (; nextHash_ < first_ + entries_.size(); ++nextHash_) {
+        Entry& entry = At(nextHash_);
+        if (entry.file.action != FileAction::CompareContent || entry.hashesTaken == 2)
+            continue;
+        task.kind = Task::Kind::Hash;
+        task.index = nextHash_;
+        task.side = entry.hashesTaken++;
+        --untaken_;
+        return true;
+    }
+    return false;
+}
+
+// Outside the lock: the entry stays where it is, and nobody else touches what the task needs.
+void FileWork::Do(Task& task, Worker& worker, std::wstring& digest, bool& copied)
+{
+    const FileToDo* file;
+    {
+        Locked locked(lock_);
+        file = &At(task.index).file;
+    }
+    const FilePlace& place = *file->place;
+    try {
+        if (task.kind == Task::Kind::Hash)
+            digest = worker.reader.Digest(task.side == 0 ? place.target + file->targetName
+                                                         : place.source + file->sourceName,
+                                          &quit_);
+        else
+            copied = worker.copier.Copy(place.source + file->sourceName, place.target, file->targetName, file->replace);
+    } catch (...) {
+        copied = false;  // no memory: the copy fails, a digest is empty text
+    }
+}
+
+// Takes in what a task found; true when that made a copy due. Under the lock.
+bool FileWork::Complete(const Task& task, std::wstring& digest, bool copied)
+{
+    Entry& entry = At(task.index);
+    if (task.kind == Task::Kind::Copy) {
+        entry.failed = !copied;
+        entry.done = true;
+        return false;
+    }
+    entry.digests[task.side] = std::move(digest);
+    if (++entry.hashesDone < 2)
+        return false;
+    if (entry.digests[0] == entry.digests[1]) {
+        entry.done = true;
+        return false;
+    }
+    copies_.push_back(task.index);
+    ++untaken_;
+    return true;
+}
+
+void FileWork::Add(FileToDo file)
+{
+    StartHelper();
+    bool wake = false;
+    {
+        Locked locked(lock_);
+        const std::size_t index = first_ + entries_.size();
+        entries_.emplace_back();
+        Entry& entry = entries_.back();
+        entry.file = std::move(file);
+        switch (entry.file.action) {
+        case FileAction::CompareContent:
+            untaken_ += 2;
+            break;
+        case FileAction::Copy:
+            copies_.push_back(index);
+            ++untaken_;
+            break;
+        default:
+            entry.done = true;
+            entry.failed = true;
+            break;
+        }
+        wake = helperIdle_ && untaken_ != 0;
+        if (wake)
+            helperIdle_ = false;  // one wake is enough until it sleeps again
+    }
+    if (wake)
+        WakeConditionVariable(&work_);
+}
+
+std::size_t FileWork::Waiting()
+{
+    Locked locked(lock_);
+    return entries_.size();
+}
+
+bool FileWork::Plenty()
+{
+    Locked locked(lock_);
+    return untaken_ >= kPlentyOfTasks;
+}
+
+// The files at the front that are done, dropped; those that failed go to `failures`. Under the
+// lock.
+void FileWork::TakeDone(std::vector<FileToDo>& failures)
+{
+    while (!entries_.empty() && entries_.front().done) {
+        if (entries_.front().failed)
+            failures.push_back(std::move(entries_.front().file));
+        entries_.pop_front();
+        ++first_;
+    }
+    if (nextHash_ < first_)
+        nextHash_ = first_;
+}
+
+void FileWork::Tell(const std::vector<FileToDo>& failures)
+{
+    for (const FileToDo& file : failures)
+        failed_(file);
+}
+
+bool FileWork::DoOne()
+{
+    std::vector<FileToDo> failures;
+    Task task;
+    bool took;
+    {
+        Locked locked(lock_);
+        TakeDone(failures);
+        took = Take(task);
+        if (!took && !entries_.empty() && !helperFailed_) {
+            // All that is left is on the helper: wait until it has done a task.
+            callerWaiting_ = true;
+            while (callerWaiting_)
+                SleepConditionVariableSRW(&changed_, &lock_, INFINITE, 0);
+            TakeDone(failures);
+        }
+    }
+    Tell(failures);
+    if (!took)
+        return Waiting() != 0;
+    std::wstring digest;
+    bool copied = false;
+    Do(task, own_, digest, copied);
+    bool wake = false;
+    {
+        Locked locked(lock_);
+        if (Complete(task, digest, copied) && helperIdle_) {
+            helperIdle_ = false;
+            wake = true;
+        }
+    }
+    if (wake)
+        WakeConditionVariable(&work_);
+    return true;
+}
+
+void FileWork::Finish()
+{
+    while (DoOne()) {
+    }
+}
+
+std::vector<DirectoryIdentity> FileWork::Targets()
+{
+    std::vector<DirectoryIdentity> written;
+    Locked locked(lock_);
+    const FilePlace* last = nullptr;
+    for (const Entry& entry : entries_) {
+        if (entry.file.place.get() != last)
+            written.push_back(entry.file.place->targetIdentity);
+        last = entry.file.place.get();
+    }
+    return written;
+}
+
+}  // namespace qf

@@ -1,0 +1,122 @@
+#pragma once
+// The files a pass has decided on, and what is still to be done for them: both files read and
+// hashed where the content decides, then the copy where it is due. Two threads do the work
+// together, the caller's and one helper, each taking the oldest task nobody has taken yet. So
+// both sides are read at once, copies of different files go on at once, and neither thread
+// waits for the other while there is work it can take:
+//
+//   FileWork work(failed);            // for one pass, on one thread
+//   work.Add(file);                   // the helper may start on it at once
+//   while (work.Plenty())
+//       work.DoOne();                 // the caller lends a hand
+//   work.Finish();                    // everything added is done
+//
+// Each file sees its two reads and then its copy. Failures are told to `failed` on the calling
+// thread, in the order the files were added. The helper starts with the first file, takes on
+// the mode (priority, background) of the thread that adds it, and ends with the FileWork: it
+// never outlives it. Where it cannot be started, the calling thread does all the work.
+#include "sync/directory_listing.h"
+#include "sync/file_digest.h"
+#include "sync/pass_decision.h"
+#include "sync/safe_copy.h"
+#include "sync/thread_mode.h"
+#include "win/unique_handle.h"
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qf {
+
+// Where the files of one level are.
+struct FilePlace {
+    std::wstring source;    // engine form, ending in a separator
+    std::wstring target;
+    std::wstring relative;  // the names below the rows' directories
+    DirectoryIdentity targetIdentity;
+};
+
+struct FileToDo {
+    std::shared_ptr<const FilePlace> place;
+    std::wstring sourceName;
+    std::wstring targetName;
+    bool replace = false;  // a file of that name is there to be replaced
+    // CompareContent: copied where the digests differ; Copy; Blocked: fails at its turn.
+    FileAction action = FileAction::Copy;
+};
+
+class FileWork {
+public:
+    using Failed = std::function<void(const FileToDo&)>;
+
+    explicit FileWork(Failed failed) : failed_(std::move(failed)) {}
+    ~FileWork();
+    FileWork(const FileWork&) = delete;
+    FileWork& operator=(const FileWork&) = delete;
+
+    void Add(FileToDo file);
+    // Files added and not yet done.
+    std::size_t Waiting();
+    // True while enough tasks are waiting to keep both threads busy.
+    bool Plenty();
+    // Does one task on the calling thread, or, where none is left to take, waits until the
+    // helper has done one. False once everything added is done.
+    bool DoOne();
+    void Finish();
+    // The ids of the target directories that files not yet done may write into.
+    std::vector<DirectoryIdentity> Targets();
+
+private:
+    struct Entry {
+        FileToDo file;
+        std::wstring digests[2];  // the target's, the source's
+        int hashesTaken = 0;
+        int hashesDone = 0;
+        bool done = false;
+        bool failed = false;
+    };
+    struct Task {
+        enum class Kind { Hash, Copy } kind = Kind::Hash;
+        std::size_t index = 0;
+        int side = 0;
+    };
+    // What each thread works with.
+    struct Worker {
+        DigestReader reader;
+        SafeCopy copier;
+    };
+
+    static DWORD WINAPI HelperEntry(void* self);
+    void HelperLoop();
+    void StartHelper();
+    Entry& At(std::size_t index) { return entries_[index - first_]; }
+    bool Take(Task& task);
+    void Do(Task& task, Worker& worker, std::wstring& digest, bool& copied);
+    bool Complete(const Task& task, std::wstring& digest, bool copied);
+    void TakeDone(std::vector<FileToDo>& failures);
+    void Tell(const std::vector<FileToDo>& failures);
+
+    Failed failed_;
+    // Guarded by lock_ while the helper runs.
+    std::deque<Entry> entries_;     // from the oldest not yet told
+    std::size_t first_ = 0;         // the index of entries_.front()
+    std::size_t nextHash_ = 0;      // the first entry that may still have a read to take
+    std::deque<std::size_t> copies_;  // entries whose copy is due and not taken
+    std::size_t untaken_ = 0;       // tasks waiting to be taken
+    bool helperIdle_ = false;       // asleep on work_, so new tasks must wake it
+    bool callerWaiting_ = false;    // asleep on changed_, so the helper must wake it
+    Worker own_;
+    Worker helperWorker_;
+    KernelHandle helper_;
+    bool helperFailed_ = false;
+    ThreadMode mode_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE work_ = CONDITION_VARIABLE_INIT;
+    CONDITION_VARIABLE changed_ = CONDITION_VARIABLE_INIT;
+    std::atomic<bool> quit_{false};
+};
+
+}  // namespace qf
