@@ -5,12 +5,11 @@
 // It tells its caller what failed, so that the caller can say so.
 //
 // Runs to completion before it returns and shares nothing between calls, so calls on several
-// threads do not disturb each other. Files are written on the calling thread. The files whose
-// digests decide are read and hashed two at a time, the target's on the calling thread and
-// the source's on a helper thread, and each level's source directory is listed on a second
-// helper while the calling thread lists the target's; both helpers live only during the call,
-// in the caller's priority and background mode. A directory's files are all done before its
-// sub-directories are entered.
+// threads do not disturb each other. The calling thread lists both sides and decides; the
+// files it decides on are read, hashed and copied by it and one helper thread together, while
+// it lists the next directories. The helper lives only during the call, in the caller's
+// priority and background mode. Each file is read on both sides before it is copied, and a
+// directory's files are all decided before its sub-directories are entered.
 #include "sync/directory_listing.h"
 
 #include <string>

@@ -4,7 +4,7 @@ namespace qf {
 namespace {
 
 // Tasks waiting from which on the caller's time goes to them rather than to finding more.
-constexpr std::size_t kPlentyOfTasks = 32;
+constexpr std::size_t kPlentyOfTasks = 128;
 
 class Locked {
 public:
