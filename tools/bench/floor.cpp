@@ -7,9 +7,10 @@
 //   read2  as read, with one thread per tree, all at the same time (what two cores allow)
 //   md5x2  as read2, each file's content also hashed with MD5 (what a pass that compares
 //          content cannot do without)
-//   md5lock SOURCE TARGET  md5x2's work in the pass's order: level by level, both sides of a
-//          directory listed at once (one on a helper thread), then its files hashed at once,
-//          and the next directory only when both sides are done (two hand-offs a directory)
+//   md5lock SOURCE TARGET  md5x2's work in lockstep, as passes once did it: level by level,
+//          both sides of a directory listed at once (one on a helper thread), then its files
+//          hashed at once, and the next directory only when both sides are done (two
+//          hand-offs a directory)
 //   copy1 SOURCE TARGET  one thread copies every file of SOURCE to the same name under TARGET,
 //          whose folders exist already: open, create, read, write, close; no temporary, no
 //          attributes or times (what a first pass cannot do with less)
