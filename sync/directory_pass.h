@@ -8,8 +8,8 @@
 // threads do not disturb each other. The calling thread lists both sides and decides; the
 // files it decides on are read, hashed and copied by it and one helper thread together, while
 // it lists the next directories. The helper lives only during the call, in the caller's
-// priority and background mode. Each file is read on both sides before it is copied, and a
-// directory's files are all decided before its sub-directories are entered.
+// priority and background mode. A file whose content decides is read on both sides before it
+// is copied, and a directory's files are all decided before its sub-directories are entered.
 #include "sync/directory_listing.h"
 
 #include <string>
