@@ -42,7 +42,7 @@ void FileWork::HelperLoop()
     Locked locked(lock_);
     for (;;) {
         Task task;
-        while (!quit_ && !Take(task)) {
+        while (!quit_ && !Take(task, true)) {
             helperIdle_ = true;
             SleepConditionVariableSRW(&work_, &lock_, INFINITE, 0);
             helperIdle_ = false;
@@ -55,6 +55,8 @@ void FileWork::HelperLoop()
         Do(task, helperWorker_, digest, copied);
         AcquireSRWLockExclusive(&lock_);
         Complete(task, digest, copied);
+        if (task.kind == Task::Kind::Copy)
+            bothCopy_ = helperWorker_.copier.PlacesWhileOpen();
         if (callerWaiting_) {
             callerWaiting_ = false;
             WakeConditionVariable(&changed_);
@@ -71,17 +73,43 @@ void FileWork::StartHelper()
     helperFailed_ = !helper_;
 }
 
-// The oldest task nobody has taken: a due copy first, since it frees its file soonest, else
-// the next read. Under the lock.
-bool FileWork::Take(Task& task)
+// The oldest task nobody has taken: a copy to make again alone once no other is being made,
+// else a due copy, since it frees its file soonest, else the next read. Until the storage is
+// known to be the usual one, a copy goes on with nothing beside it: shares settle what a copy
+// leaves (a removed temporary, a time) only once the other calls through them are done.
+// Under the lock.
+bool FileWork::Take(Task& task, bool mayCopy)
 {
-    if (!copies_.empty()) {
-        task.kind = Task::Kind::Copy;
-        task.index = copies_.front();
-        copies_.pop_front();
-        --untaken_;
-        return true;
+    if (!bothCopy_ && copying_ != 0)
+        return false;
+    if (mayCopy && (bothCopy_ || busy_ == 0)) {
+        if (!retries_.empty()) {
+            if (copying_ == 0)
+                return TakeCopy(task, retries_, true);
+        } else if (!copies_.empty() && !alone_) {
+            return TakeCopy(task, copies_, false);
+        }
     }
+    return TakeHash(task);
+}
+
+bool FileWork::TakeCopy(Task& task, std::deque<std::size_t>& from, bool retry)
+{
+    task.kind = Task::Kind::Copy;
+    task.index = from.front();
+    from.pop_front();
+    --untaken_;
+    task.retry = retry;
+    task.alone = copying_ == 0;
+    task.started = copiesBegun_++;
+    ++copying_;
+    ++busy_;
+    alone_ = retry;
+    return true;
+}
+
+bool FileWork::TakeHash(Task& task)
+{
     for (; nextHash_ < first_ + entries_.size(); ++nextHash_) {
         Entry& entry = At(nextHash_);
         if (entry.file.action != FileAction::CompareContent || entry.hashesTaken == 2)
@@ -90,6 +118,7 @@ bool FileWork::Take(Task& task)
         task.index = nextHash_;
         task.side = entry.hashesTaken++;
         --untaken_;
+        ++busy_;
         return true;
     }
     return false;
@@ -116,25 +145,37 @@ void FileWork::Do(Task& task, Worker& worker, std::wstring& digest, bool& copied
     }
 }
 
-// Takes in what a task found; true when that made a copy due. Under the lock.
+// Takes in what a task found; true while copies wait, which the other thread may now be
+// free to begin. Under the lock.
 bool FileWork::Complete(const Task& task, std::wstring& digest, bool copied)
 {
     Entry& entry = At(task.index);
+    --busy_;
     if (task.kind == Task::Kind::Copy) {
-        entry.failed = !copied;
-        entry.done = true;
-        return false;
+        --copying_;
+        if (task.retry)
+            alone_ = false;
+        const bool ranAlone = task.alone && copiesBegun_ == task.started + 1;
+        if (!copied && !ranAlone && !entry.retried) {
+            entry.retried = true;
+            retries_.push_back(task.index);
+            ++untaken_;
+        } else {
+            entry.failed = !copied;
+            entry.done = true;
+        }
+    } else {
+        entry.digests[task.side] = std::move(digest);
+        if (++entry.hashesDone == 2) {
+            if (entry.digests[0] == entry.digests[1]) {
+                entry.done = true;
+            } else {
+                copies_.push_back(task.index);
+                ++untaken_;
+            }
+        }
     }
-    entry.digests[task.side] = std::move(digest);
-    if (++entry.hashesDone < 2)
-        return false;
-    if (entry.digests[0] == entry.digests[1]) {
-        entry.done = true;
-        return false;
-    }
-    copies_.push_back(task.index);
-    ++untaken_;
-    return true;
+    return !copies_.empty() || !retries_.empty();
 }
 
 void FileWork::Add(FileToDo file)
@@ -208,7 +249,7 @@ bool FileWork::DoOne()
     {
         Locked locked(lock_);
         TakeDone(failures);
-        took = Take(task);
+        took = Take(task, helperFailed_ || bothCopy_);
         if (!took && !entries_.empty() && !helperFailed_) {
             // All that is left is on the helper: wait until it has done a task.
             callerWaiting_ = true;

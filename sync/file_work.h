@@ -11,8 +11,13 @@
 //       work.DoOne();                 // the caller lends a hand
 //   work.Finish();                    // everything added is done
 //
-// Each file sees its two reads and then its copy. Failures are told to `failed` on the calling
-// thread, in the order the files were added. The helper starts with the first file, takes on
+// Each file sees its two reads and then its copy. The helper makes the copies; the calling
+// thread makes them too only once the helper's found the usual storage (see
+// SafeCopy::PlacesWhileOpen), since shares and user-mode drivers place files surely only one
+// after another. A copy that failed while another was being made is made once more alone, so
+// that copies never fail for each other (two at once on a nearly full volume, where one alone
+// fits). Failures are told to `failed` on the calling thread, in the order the files were
+// added. The helper starts with the first file, takes on
 // the mode (priority, background) of the thread that adds it, and ends with the FileWork: it
 // never outlives it. Where it cannot be started, the calling thread does all the work.
 #include "sync/directory_listing.h"
@@ -77,11 +82,15 @@ private:
         int hashesDone = 0;
         bool done = false;
         bool failed = false;
+        bool retried = false;  // its copy failed beside another and is made again alone
     };
     struct Task {
         enum class Kind { Hash, Copy } kind = Kind::Hash;
         std::size_t index = 0;
         int side = 0;
+        bool alone = false;        // a copy begun while no other was being made
+        std::size_t started = 0;   // copies begun before it
+        bool retry = false;
     };
     // What each thread works with.
     struct Worker {
@@ -93,7 +102,9 @@ private:
     void HelperLoop();
     void StartHelper();
     Entry& At(std::size_t index) { return entries_[index - first_]; }
-    bool Take(Task& task);
+    bool Take(Task& task, bool mayCopy);
+    bool TakeCopy(Task& task, std::deque<std::size_t>& from, bool retry);
+    bool TakeHash(Task& task);
     void Do(Task& task, Worker& worker, std::wstring& digest, bool& copied);
     bool Complete(const Task& task, std::wstring& digest, bool copied);
     void TakeDone(std::vector<FileToDo>& failures);
@@ -105,6 +116,12 @@ private:
     std::size_t first_ = 0;         // the index of entries_.front()
     std::size_t nextHash_ = 0;      // the first entry that may still have a read to take
     std::deque<std::size_t> copies_;  // entries whose copy is due and not taken
+    std::deque<std::size_t> retries_; // entries whose copy is to be made again alone
+    std::size_t copying_ = 0;         // copies being made
+    std::size_t busy_ = 0;            // tasks being done, copies and reads
+    std::size_t copiesBegun_ = 0;
+    bool alone_ = false;              // a copy made again alone is being made: no other begins
+    bool bothCopy_ = false;           // the calling thread makes copies too
     std::size_t untaken_ = 0;       // tasks waiting to be taken
     bool helperIdle_ = false;       // asleep on work_, so new tasks must wake it
     bool callerWaiting_ = false;    // asleep on changed_, so the helper must wake it

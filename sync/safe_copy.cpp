@@ -185,7 +185,7 @@ struct SafeCopy::Job {
         }
         // A share may still hold the file a moment after the last handle closed (its close goes
         // on behind the call): it is asked again, a bounded few times.
-        for (int attempt = 0; attempt < 40 && Exists(temporaryPath) && !RemoveTemporary(temporaryPath); ++attempt)
+        for (int attempt = 0; attempt < 200 && Exists(temporaryPath) && !RemoveTemporary(temporaryPath); ++attempt)
             Sleep(25);
     }
 };
@@ -289,6 +289,10 @@ SafeCopy::Placing SafeCopy::Probe(Job& job)
         job.temporaryPath = probe;
         return Placing::ClosedRename;
     }
+    // Some shares report a rename as failed that took place all the same: the temporary then
+    // has the probe's name, and must not stay behind under it.
+    if (!Exists(job.temporaryPath) && Exists(probe))
+        job.temporaryPath = probe;
     return Placing::InPlace;
 }
 

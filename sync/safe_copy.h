@@ -44,6 +44,11 @@ public:
     bool Copy(const std::wstring& sourceFile, const std::wstring& targetDirectory, const std::wstring& name,
               bool replace);
 
+    // True once the copies made found the usual storage: an open file is renamed in one step
+    // and the time given on its handle holds. Only there do copies made beside each other
+    // place files as surely as one after another.
+    bool PlacesWhileOpen() const { return placing_ == Placing::OpenRename && times_ == Times::KeptOnHandle; }
+
 private:
     struct Job;
     bool Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSource);
