@@ -183,10 +183,12 @@ struct SafeCopy::Job {
             SetFileInformationByHandle(temporary.get(), FileDispositionInfo, &info, sizeof(info));
             temporary.reset();
         }
-        // A share may still hold the file a moment after the last handle closed (its close goes
-        // on behind the call): it is asked again, a bounded few times.
-        for (int attempt = 0; attempt < 200 && Exists(temporaryPath) && !RemoveTemporary(temporaryPath); ++attempt)
-            Sleep(25);
+        // A share may still hold the file a while after the last handle closed (its close goes
+        // on behind the call), and may answer a removal before the file is gone: it is asked
+        // again until the name is free, for a few seconds at most.
+        for (int attempt = 0; attempt < 200 && Exists(temporaryPath); ++attempt)
+            if (!RemoveTemporary(temporaryPath) || Exists(temporaryPath))
+                Sleep(25);
     }
 };
 
