@@ -84,11 +84,9 @@ struct Side {
     DirectoryIdentity identity;
     std::unique_ptr<NameIndex> names;  // over the listing's entries, where built
 
-    bool List() { return Listed(ListDirectory(path, listing)); }
-    // Takes on the listing just made, here or on the helper.
-    bool Listed(bool listed)
+    bool List()
     {
-        if (!listed)
+        if (!ListDirectory(path, listing))
             return false;
         identity = gIdentitySource ? gIdentitySource(path, listing.identity) : listing.identity;
         return true;

@@ -12,14 +12,16 @@
 //   work.Finish();                    // everything added is done
 //
 // Each file sees its two reads and then its copy. The helper makes the copies; the calling
-// thread makes them too only once the helper's found the usual storage (see
+// thread makes them too only once the helper's copies found the usual storage (see
 // SafeCopy::PlacesWhileOpen), since shares and user-mode drivers place files surely only one
 // after another. A copy that failed while another was being made is made once more alone, so
 // that copies never fail for each other (two at once on a nearly full volume, where one alone
 // fits). Failures are told to `failed` on the calling thread, in the order the files were
-// added. The helper starts with the first file, takes on
-// the mode (priority, background) of the thread that adds it, and ends with the FileWork: it
-// never outlives it. Where it cannot be started, the calling thread does all the work.
+// added.
+//
+// The helper starts with the first file, takes on the mode (priority, background) of the
+// thread that adds it, and ends with the FileWork: it never outlives it. Where it cannot be
+// started, the calling thread does all the work.
 #include "sync/directory_listing.h"
 #include "sync/file_digest.h"
 #include "sync/pass_decision.h"
