@@ -45,6 +45,7 @@ private:
 };
 
 IdentitySource gIdentitySource = nullptr;
+FailureObserver gFailureObserver = nullptr;
 
 // Files decided on and not yet done, all levels together: enough for the reading to run ahead
 // of the listing by many directories, little enough to hold (paths and digests).
@@ -488,12 +489,16 @@ void Pass::KeepForDescent(Level& level)
 
 void PassFailures::AddDirectory(const std::wstring& path)
 {
+    if (gFailureObserver)
+        gFailureObserver(true, path);
     if (directories++ == 0)
         firstDirectory = path;
 }
 
 void PassFailures::AddFile(const std::wstring& path)
 {
+    if (gFailureObserver)
+        gFailureObserver(false, path);
     if (files++ == 0)
         firstFile = path;
 }
@@ -540,6 +545,11 @@ PassFailures DirectoryPass(const std::wstring& source, const std::wstring& targe
 void SetIdentitySourceForTesting(IdentitySource source)
 {
     gIdentitySource = source;
+}
+
+void SetFailureObserverForTesting(FailureObserver observer)
+{
+    gFailureObserver = observer;
 }
 
 }  // namespace qf

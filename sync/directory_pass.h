@@ -42,4 +42,9 @@ constexpr std::size_t kDeepestLevel = 128;
 using IdentitySource = DirectoryIdentity (*)(const std::wstring& directory, const DirectoryIdentity& listed);
 void SetIdentitySourceForTesting(IdentitySource source);
 
+// Told each failure as the pass counts it, with its path: a test that compares a pass with
+// another sees every one, not only the first. Null stops it.
+using FailureObserver = void (*)(bool directory, const std::wstring& path);
+void SetFailureObserverForTesting(FailureObserver observer);
+
 }  // namespace qf

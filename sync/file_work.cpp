@@ -6,6 +6,8 @@ namespace {
 // Tasks waiting from which on the caller's time goes to them rather than to finding more.
 constexpr std::size_t kPlentyOfTasks = 128;
 
+TaskHook gTaskHook = nullptr;
+
 class Locked {
 public:
     explicit Locked(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
@@ -134,12 +136,14 @@ void FileWork::Do(Task& task, Worker& worker, std::wstring& digest, bool& copied
     }
     const FilePlace& place = *file->place;
     try {
+        const std::wstring path = task.kind == Task::Kind::Hash && task.side == 0 ? place.target + file->targetName
+                                                                                 : place.source + file->sourceName;
+        if (gTaskHook)
+            gTaskHook(path, task.kind == Task::Kind::Copy);
         if (task.kind == Task::Kind::Hash)
-            digest = worker.reader.Digest(task.side == 0 ? place.target + file->targetName
-                                                         : place.source + file->sourceName,
-                                          &quit_);
+            digest = worker.reader.Digest(path, &quit_);
         else
-            copied = worker.copier.Copy(place.source + file->sourceName, place.target, file->targetName, file->replace);
+            copied = worker.copier.Copy(path, place.target, file->targetName, file->replace);
     } catch (...) {
         copied = false;  // no memory: the copy fails, a digest is empty text
     }
@@ -294,6 +298,11 @@ std::vector<DirectoryIdentity> FileWork::Targets()
         last = entry.file.place.get();
     }
     return written;
+}
+
+void SetTaskHookForTesting(TaskHook hook)
+{
+    gTaskHook = hook;
 }
 
 }  // namespace qf

@@ -55,6 +55,12 @@ struct FileToDo {
     FileAction action = FileAction::Copy;
 };
 
+// Called on the thread that does it, just before each read of a file and each copy (with the
+// source's path): a test changes, removes or holds files there, as other programs might while
+// a pass runs. Null stops it.
+using TaskHook = void (*)(const std::wstring& path, bool copy);
+void SetTaskHookForTesting(TaskHook hook);
+
 class FileWork {
 public:
     using Failed = std::function<void(const FileToDo&)>;
