@@ -79,6 +79,11 @@ int CompareNames(const std::wstring& a, const std::wstring& b)
     return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE);
 }
 
+bool NameEntryLess(const ListedEntry* a, const ListedEntry* b)
+{
+    return NameOrderLess(a->name, b->name);
+}
+
 // A 64-bit mix of one entry's name, attributes and size (FNV-1a, then a final avalanche).
 unsigned long long EntryHash(const ListedEntry& entry)
 {
@@ -279,9 +284,24 @@ bool DirectoryReader::NextFound(ListedEntry& entry)
     return true;
 }
 
-// One name asked alone: the find pattern is the name itself, which holds no wildcard on the
-// platform's file systems; what comes back is checked all the same.
-Lookup FindEntry(const std::wstring& directory, const std::wstring& name, ListedEntry& entry)
+int CompareNamesIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    return CompareNames(a, b);
+}
+
+bool NameOrderLess(const std::wstring& a, const std::wstring& b)
+{
+    const int order = CompareNames(a, b);
+    return order == CSTR_LESS_THAN || (order == CSTR_EQUAL && a < b);
+}
+
+namespace {
+
+// Calls `visit` for each entry the file system finds for `name` alone (the pattern is the name
+// itself, which holds no wildcard on the platform's file systems; what comes back is checked
+// all the same, and names that differ in case may all come back).
+template <typename Visit>
+Lookup EachNamed(const std::wstring& directory, const std::wstring& name, Visit visit)
 {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW((directory + name).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
@@ -290,15 +310,44 @@ Lookup FindEntry(const std::wstring& directory, const std::wstring& name, Listed
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Lookup::Missing : Lookup::Failed;
     }
+    bool found = false;
     do {
         if (CompareNames(data.cFileName, name) == CSTR_EQUAL) {
+            ListedEntry entry;
             entry.name = data.cFileName;
             entry.attributes = data.dwFileAttributes;
             entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-            return Lookup::Found;
+            found = true;
+            if (!visit(entry))
+                return Lookup::Found;
         }
     } while (FindNextFileW(find.get(), &data));
-    return GetLastError() == ERROR_NO_MORE_FILES ? Lookup::Missing : Lookup::Failed;
+    if (GetLastError() != ERROR_NO_MORE_FILES)
+        return Lookup::Failed;
+    return found ? Lookup::Found : Lookup::Missing;
+}
+
+}  // namespace
+
+Lookup FindEntry(const std::wstring& directory, const std::wstring& name, ListedEntry& entry)
+{
+    bool first = true;
+    return EachNamed(directory, name, [&](ListedEntry& found) {
+        if (first || found.name == name)
+            entry = std::move(found);
+        first = false;
+        return entry.name != name;
+    });
+}
+
+Lookup FindFirstTwin(const std::wstring& directory, const ListedEntry& entry, std::wstring& first)
+{
+    first = entry.name;
+    return EachNamed(directory, entry.name, [&](const ListedEntry& found) {
+        if (found.IsDirectory() == entry.IsDirectory() && NameOrderLess(found.name, first))
+            first = found.name;
+        return true;
+    });
 }
 
 NameIndex::NameIndex(const std::vector<ListedEntry>& entries)
@@ -306,9 +355,7 @@ NameIndex::NameIndex(const std::vector<ListedEntry>& entries)
     sorted_.reserve(entries.size());
     for (const ListedEntry& entry : entries)
         sorted_.push_back(&entry);
-    std::sort(sorted_.begin(), sorted_.end(), [](const ListedEntry* a, const ListedEntry* b) {
-        return CompareNames(a->name, b->name) == CSTR_LESS_THAN;
-    });
+    std::sort(sorted_.begin(), sorted_.end(), NameEntryLess);
 }
 
 const ListedEntry* NameIndex::Find(const std::wstring& name) const
@@ -316,7 +363,29 @@ const ListedEntry* NameIndex::Find(const std::wstring& name) const
     auto at = std::lower_bound(sorted_.begin(), sorted_.end(), name, [](const ListedEntry* entry, const std::wstring& n) {
         return CompareNames(entry->name, n) == CSTR_LESS_THAN;
     });
-    return at != sorted_.end() && CompareNames((*at)->name, name) == CSTR_EQUAL ? *at : nullptr;
+    if (at == sorted_.end() || CompareNames((*at)->name, name) != CSTR_EQUAL)
+        return nullptr;
+    for (auto twin = at; twin != sorted_.end() && CompareNames((*twin)->name, name) == CSTR_EQUAL; ++twin)
+        if ((*twin)->name == name)
+            return *twin;
+    return *at;
+}
+
+std::vector<std::wstring> LaterTwins(const std::vector<ListedEntry>& entries)
+{
+    std::vector<std::wstring> later;
+    for (const bool directories : {false, true}) {
+        std::vector<const ListedEntry*> sorted;
+        for (const ListedEntry& entry : entries)
+            if (entry.IsDirectory() == directories)
+                sorted.push_back(&entry);
+        std::sort(sorted.begin(), sorted.end(), NameEntryLess);
+        for (std::size_t i = 1; i < sorted.size(); ++i)
+            if (CompareNames(sorted[i - 1]->name, sorted[i]->name) == CSTR_EQUAL)
+                later.push_back(sorted[i]->name);
+    }
+    std::sort(later.begin(), later.end());
+    return later;
 }
 
 }  // namespace qf

@@ -102,18 +102,35 @@ private:
 enum class Lookup { Found, Missing, Failed };
 
 // The entry of `name` in `directory` (a path ending in a separator), asked of the file system
-// by that name alone, compared as the file system compares names.
+// by that name alone, compared as the file system compares names. Where a directory that tells
+// case apart holds several, the one spelt exactly so, as opening by that name would find.
 Lookup FindEntry(const std::wstring& directory, const std::wstring& name, ListedEntry& entry);
+
+// Names that differ only in case. A directory that tells case apart (a share served from
+// Linux, a folder made case-sensitive) can hold several; a target that does not can hold only
+// one of them, so the pass backs up one, always the same: the first in this order, which puts
+// names that agree ignoring case together and then orders them exactly.
+int CompareNamesIgnoringCase(const std::wstring& a, const std::wstring& b);
+bool NameOrderLess(const std::wstring& a, const std::wstring& b);
+
+// The first of the names in `directory` that differ from `name` only in case, of the same kind
+// (file or directory), asked of the file system: `name` itself where it has no such twin.
+Lookup FindFirstTwin(const std::wstring& directory, const ListedEntry& entry, std::wstring& first);
 
 // Looks names up the way the file system compares them: ordinal, ignoring case.
 class NameIndex {
 public:
     explicit NameIndex(const std::vector<ListedEntry>& entries);
-    // The entry of that name, or null; valid while the entries it was built from live.
+    // The entry of that name, or null; valid while the entries it was built from live. Of
+    // names that differ only in case, the one spelt exactly so, else the first.
     const ListedEntry* Find(const std::wstring& name) const;
 
 private:
     std::vector<const ListedEntry*> sorted_;
 };
+
+// The entries of a listing whose name has a twin earlier in NameOrderLess among the entries of
+// its kind (files with files, directories with directories): those the pass does not back up.
+std::vector<std::wstring> LaterTwins(const std::vector<ListedEntry>& entries);
 
 }  // namespace qf

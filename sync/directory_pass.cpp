@@ -92,18 +92,15 @@ struct Side {
         identity = gIdentitySource ? gIdentitySource(path, listing.identity) : listing.identity;
         return true;
     }
-    // The same directory met again through a link. Ids alone cannot tell: some file systems
-    // give none (zero) and some give one id to many directories, so the entries must agree too.
-    bool IsAgain(const Side& earlier) const
+    // Perhaps the same directory as `earlier`, met again through a link. Ids alone cannot tell:
+    // some file systems give none (zero) and some give one id to many directories, so the
+    // entries must agree too. The pass's own copies may have changed the earlier directory's
+    // entries since it was listed: there it is listed again, as it is now. Where ids are
+    // missing, entries that agree are all there is to go by.
+    bool MayBeAgain(const Side& earlier) const
     {
-        return identity.file != 0 && identity == earlier.identity && listing.SameEntries(earlier.listing) &&
-               SameVolume(path, earlier.path);
-    }
-    // The same on the target side, whose entries the pass's own copies may have changed since
-    // the earlier level was listed: there the earlier directory is listed again, as it is now.
-    bool IsAgainChanged(const Side& earlier) const
-    {
-        if (identity.file == 0 || !(identity == earlier.identity) || !SameVolume(path, earlier.path))
+        const bool idsTell = identity.file != 0 && earlier.identity.file != 0;
+        if (idsTell && (!(identity == earlier.identity) || !SameVolume(path, earlier.path)))
             return false;
         if (listing.SameEntries(earlier.listing))
             return true;
@@ -193,12 +190,14 @@ bool EachEntry(const Side& side, Visit visit)
 // calling thread's stack.
 class Pass {
 public:
-    Pass(const std::wstring& sourceRow, const std::wstring& targetRow)
-        : sourceRow_(sourceRow), targetRow_(targetRow), work_([this](const FileToDo& file) { FileFailed(file); })
+    Pass(const std::wstring& sourceRow, const std::wstring& targetRow, PassFailures& failures)
+        : sourceRow_(sourceRow),
+          targetRow_(targetRow),
+          failures_(failures),
+          work_([this](const FileToDo& file) { FileFailed(file); })
     {
     }
     void Run(const std::wstring& source, const std::wstring& target);
-    const PassFailures& Failures() const { return failures_; }
 
 private:
     struct Level {
@@ -208,15 +207,17 @@ private:
         std::size_t nextEntry = 0;  // where the sub-directory step goes on
         std::size_t held = 0;       // entries kept for that step, counted in the way's budget
         bool readAgain = false;     // the step takes the source's sub-directories from new readings
-        std::size_t readSoFar = 0;  // source entries those readings have passed
+        std::wstring lastRead;      // the last sub-directory those readings gave, in NameOrderLess
+        bool readAny = false;
+        std::vector<std::wstring> laterTwins;  // source names not backed up, sorted
     };
 
     void Enter(const std::wstring& source, const std::wstring& target, const std::wstring& relative);
     void ListBoth(Level& level, bool& sourceListed, bool& targetListed);
     static bool MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>& written);
     bool NextLevel(std::wstring& source, std::wstring& target, std::wstring& relative);
-    enum class Way { New, SourceAgain, TargetAgain };
-    Way OnTheWay(const Level& level) const;
+    bool TargetOnTheWay(const Level& level) const;
+    bool IsLaterTwin(const Level& level, const ListedEntry& entry);
     void RemoveLeftovers(const Level& level);
     void Files(const Level& level);
     void File(const Level& level, const std::shared_ptr<const FilePlace>& place, const ListedEntry& entry);
@@ -227,11 +228,11 @@ private:
 
     const std::wstring& sourceRow_;
     const std::wstring& targetRow_;
+    PassFailures& failures_;  // the caller's, so that none is lost if the pass ends early
     FileWork work_;
     ClaimedNames claimed_;  // names the current level's files may touch
     std::vector<std::unique_ptr<Level>> way_;
     std::size_t held_ = 0;  // entries the way down keeps, all levels together
-    PassFailures failures_;
 };
 
 void Pass::Run(const std::wstring& source, const std::wstring& target)
@@ -267,6 +268,11 @@ bool Pass::NextLevel(std::wstring& source, std::wstring& target, std::wstring& r
             continue;
         }
         if (EntersDirectory(entry, found == Lookup::Found ? &existing : nullptr)) {
+            // One target directory cannot take two source directories: the first is backed up.
+            if (IsLaterTwin(level, entry)) {
+                failures_.AddDirectory(UserPath(sourceRow_, Below(level.relative, entry.name)));
+                continue;
+            }
             source = level.source.path + entry.name + L'\\';
             target = level.target.path + existing.name + L'\\';
             relative = Below(level.relative, entry.name);
@@ -285,9 +291,11 @@ bool Pass::NextSource(Level& level, ListedEntry& entry)
     return true;
 }
 
-// The next few sub-directories of a level whose entries were not kept, read again after those
-// read before. The directory is closed again at once, so the way down holds no open directory
-// (Wine keeps a whole listing in memory for as long as one is open).
+// The next few sub-directories of a level whose entries were not kept, taken in name order
+// after the last one taken: entries added or removed meanwhile, or a listing order that changes
+// from one reading to the next, make none of the others be passed over. The directory is
+// closed again at once, so the way down holds no open directory (Wine keeps a whole listing in
+// memory for as long as one is open).
 bool Pass::ReadMoreDirectories(Level& level)
 {
     if (!level.readAgain)
@@ -295,19 +303,45 @@ bool Pass::ReadMoreDirectories(Level& level)
     std::vector<ListedEntry>& directories = level.source.listing.entries;
     directories.clear();
     level.nextEntry = 0;
+    auto later = [](const ListedEntry& a, const ListedEntry& b) { return NameOrderLess(a.name, b.name); };
+    // The first few after the last taken, kept as a heap whose top is the latest of them.
+    bool more = false;
     DirectoryReader reader;
     ListedEntry entry;
-    std::size_t read = 0;
     const bool opened = reader.Open(level.source.path);
-    while (opened && directories.size() < DirectoriesAtOnce() && reader.Next(entry))
-        if (read++ >= level.readSoFar && entry.IsDirectory())
+    while (opened && reader.Next(entry)) {
+        if (!entry.IsDirectory() || (level.readAny && !NameOrderLess(level.lastRead, entry.name)))
+            continue;
+        if (directories.size() == DirectoriesAtOnce()) {
+            more = true;
+            if (!later(entry, directories.front()))
+                continue;
+            std::pop_heap(directories.begin(), directories.end(), later);
+            directories.back() = entry;
+        } else {
             directories.push_back(entry);
-    level.readSoFar = read;
+        }
+        std::push_heap(directories.begin(), directories.end(), later);
+    }
     if (!opened || reader.Failed()) {
         failures_.AddDirectory(UserPath(sourceRow_, level.relative));
         directories.clear();
+        more = false;
     }
-    level.readAgain = directories.size() == DirectoriesAtOnce();
+    std::sort_heap(directories.begin(), directories.end(), later);
+    // Twins of a name taken in this or an earlier reading come right after it.
+    level.laterTwins.clear();
+    for (std::size_t i = 0; i < directories.size(); ++i) {
+        const std::wstring& before = i == 0 ? level.lastRead : directories[i - 1].name;
+        if ((i > 0 || level.readAny) && CompareNamesIgnoringCase(before, directories[i].name) == CSTR_EQUAL)
+            level.laterTwins.push_back(directories[i].name);
+    }
+    std::sort(level.laterTwins.begin(), level.laterTwins.end());
+    if (!directories.empty()) {
+        level.lastRead = directories.back().name;
+        level.readAny = true;
+    }
+    level.readAgain = more;
     return !directories.empty();
 }
 
@@ -336,22 +370,21 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
         failures_.AddDirectory(UserPath(sourceRow_, relative));
         return;
     }
-    // A source that loops back loses nothing by not being entered again; a target that does
-    // would take this level's files over an ancestor's, and this level goes without its backup.
-    switch (OnTheWay(*level)) {
-    case Way::SourceAgain:
-        return;
-    case Way::TargetAgain:
+    // A target that loops back would take this level's files over an ancestor's, and would go
+    // on for ever: this level goes without its backup, and that is told. A source that loops
+    // back is entered as any other, since its target is another directory; the target's depth
+    // ends the descent.
+    if (TargetOnTheWay(*level)) {
         failures_.AddDirectory(UserPath(targetRow_, relative));
         return;
-    case Way::New:
-        break;
     }
     for (Side* side : {&level->source, &level->target})
         if (!side->listing.complete)
             side->Forget();
     if (level->target.listing.complete)
         level->target.names = std::make_unique<NameIndex>(level->target.listing.entries);
+    if (level->source.listing.complete)
+        level->laterTwins = LaterTwins(level->source.listing.entries);
     RemoveLeftovers(*level);
     Files(*level);
     KeepForDescent(*level);
@@ -363,7 +396,7 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
 // the earlier levels left.
 void Pass::ListBoth(Level& level, bool& sourceListed, bool& targetListed)
 {
-    const std::vector<DirectoryIdentity> written = work_.Targets();
+    const std::vector<DirectoryIdentity> written = work_.Directories();
     sourceListed = level.source.List();
     targetListed = level.target.List();
     if (!sourceListed || !targetListed || !MayBeWritten(level, written))
@@ -373,8 +406,9 @@ void Pass::ListBoth(Level& level, bool& sourceListed, bool& targetListed)
     targetListed = level.target.List();
 }
 
-// True when one of `written` may be one of this level's directories: ids that agree, or a
-// missing id, which tells nothing.
+// True when one of `written` (the directories files not yet done read from or write into) may
+// be one of this level's: ids that agree, or a missing id, which tells nothing. Either way
+// round matters: this level's copies may write where an earlier file is still to be read.
 bool Pass::MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>& written)
 {
     if (written.empty())
@@ -386,15 +420,20 @@ bool Pass::MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>
     });
 }
 
-Pass::Way Pass::OnTheWay(const Level& level) const
+bool Pass::TargetOnTheWay(const Level& level) const
 {
-    for (const std::unique_ptr<Level>& earlier : way_)
-        if (level.source.IsAgain(earlier->source))
-            return Way::SourceAgain;
-    for (const std::unique_ptr<Level>& earlier : way_)
-        if (level.target.IsAgainChanged(earlier->target))
-            return Way::TargetAgain;
-    return Way::New;
+    return std::any_of(way_.begin(), way_.end(),
+                       [&](const std::unique_ptr<Level>& earlier) { return level.target.MayBeAgain(earlier->target); });
+}
+
+// True for a source entry whose name differs only in case from one that comes before it in
+// NameOrderLess, in a level whose entries are read again: asked of the file system.
+bool Pass::IsLaterTwin(const Level& level, const ListedEntry& entry)
+{
+    if (level.source.listing.complete || entry.IsDirectory())
+        return std::binary_search(level.laterTwins.begin(), level.laterTwins.end(), entry.name);
+    std::wstring first;
+    return FindFirstTwin(level.source.path, entry, first) == Lookup::Found && first != entry.name;
 }
 
 // Temporaries of killed copies go whether or not their files still exist; a file of that
@@ -421,6 +460,7 @@ void Pass::Files(const Level& level)
     place->source = level.source.path;
     place->target = level.target.path;
     place->relative = level.relative;
+    place->sourceIdentity = level.source.identity;
     place->targetIdentity = level.target.identity;
     const std::shared_ptr<const FilePlace> shared = std::move(place);
     if (!EachEntry(level.source, [&](const ListedEntry& entry) { File(level, shared, entry); }))
@@ -431,6 +471,11 @@ void Pass::File(const Level& level, const std::shared_ptr<const FilePlace>& plac
 {
     if (entry.IsDirectory())
         return;
+    // One target name cannot take two source files: the first is backed up, the others told.
+    if (IsLaterTwin(level, entry)) {
+        failures_.AddFile(UserPath(sourceRow_, Below(level.relative, entry.name)));
+        return;
+    }
     ListedEntry existing;
     const Lookup found = level.target.Find(entry.name, existing);
     const ListedEntry* target = found == Lookup::Found ? &existing : nullptr;
@@ -533,11 +578,16 @@ PassFailures DirectoryPass(const std::wstring& source, const std::wstring& targe
                 failures.AddDirectory(source);
             return failures;
         }
-        Pass pass(source, target);
+        Pass pass(source, target, failures);
         pass.Run(sourceDirectory, targetDirectory);
-        return pass.Failures();
     } catch (...) {
-        // Out of memory: nothing fails outward; the next pass tries again.
+        // Out of memory part-way: what was counted stays, and the row counts as not reached;
+        // nothing fails outward, and the next pass tries again.
+        try {
+            failures.AddDirectory(source);
+        } catch (...) {
+            ++failures.directories;
+        }
     }
     return failures;
 }

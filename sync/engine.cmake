@@ -9,6 +9,7 @@ add_library(qf_engine STATIC
   md5.cpp md5.h
   md5_hasher.cpp md5_hasher.h
   pass_decision.cpp pass_decision.h
+  pass_report.cpp pass_report.h
   pump_messages.cpp pump_messages.h
   safe_copy.cpp safe_copy.h
   temporary_file.cpp temporary_file.h

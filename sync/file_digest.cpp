@@ -32,8 +32,10 @@ std::wstring FileDigest(const std::wstring& path)
 DigestReader::DigestReader() = default;
 DigestReader::~DigestReader() = default;
 
-std::wstring DigestReader::Digest(const std::wstring& path, const std::atomic<bool>* quit)
+std::wstring DigestReader::Digest(const std::wstring& path, const std::atomic<bool>* quit, bool* unreadable)
 {
+    if (unreadable)
+        *unreadable = true;
     try {
         if (!hasher_)
             hasher_ = std::make_unique<Hasher>(kAlgorithmMd5);
@@ -45,8 +47,10 @@ std::wstring DigestReader::Digest(const std::wstring& path, const std::atomic<bo
         while (std::size_t got = reader.Read(block_.get(), kContentBlockSize)) {
             hasher_->Update(block_.get(), got);
             if (quit && *quit)
-                break;
+                return {};
         }
+        if (unreadable)
+            *unreadable = reader.Failed();
         return FinishFileDigest(*hasher_, reader.Failed());
     } catch (...) {
         return {};  // no memory for the text: a digest that could not be computed

@@ -20,8 +20,10 @@ public:
     DigestReader(const DigestReader&) = delete;
     DigestReader& operator=(const DigestReader&) = delete;
 
-    // Stops reading once `quit` is set: nobody waits for that digest any more.
-    std::wstring Digest(const std::wstring& path, const std::atomic<bool>* quit = nullptr);
+    // Stops reading once `quit` is set: nobody waits for that digest any more. `unreadable`,
+    // where given, tells a file that could not be read whole from an empty one.
+    std::wstring Digest(const std::wstring& path, const std::atomic<bool>* quit = nullptr,
+                        bool* unreadable = nullptr);
 
 private:
     std::unique_ptr<Hasher> hasher_;

@@ -34,7 +34,12 @@ FileWork::~FileWork()
 
 DWORD WINAPI FileWork::HelperEntry(void* self)
 {
-    static_cast<FileWork*>(self)->HelperLoop();
+    // Do and Complete throw nothing, so no task the helper took is ever left half done; this
+    // only keeps anything else from ending the program.
+    try {
+        static_cast<FileWork*>(self)->HelperLoop();
+    } catch (...) {
+    }
     return 0;
 }
 
@@ -51,12 +56,11 @@ void FileWork::HelperLoop()
         }
         if (quit_)
             return;
-        std::wstring digest;
-        bool copied = false;
+        Outcome outcome;
         ReleaseSRWLockExclusive(&lock_);
-        Do(task, helperWorker_, digest, copied);
+        Do(task, helperWorker_, outcome);
         AcquireSRWLockExclusive(&lock_);
-        Complete(task, digest, copied);
+        Complete(task, outcome);
         if (task.kind == Task::Kind::Copy)
             bothCopy_ = helperWorker_.copier.PlacesWhileOpen();
         if (callerWaiting_) {
@@ -127,7 +131,7 @@ bool FileWork::TakeHash(Task& task)
 }
 
 // Outside the lock: the entry stays where it is, and nobody else touches what the task needs.
-void FileWork::Do(Task& task, Worker& worker, std::wstring& digest, bool& copied)
+void FileWork::Do(Task& task, Worker& worker, Outcome& outcome)
 {
     const FileToDo* file;
     {
@@ -141,17 +145,19 @@ void FileWork::Do(Task& task, Worker& worker, std::wstring& digest, bool& copied
         if (gTaskHook)
             gTaskHook(path, task.kind == Task::Kind::Copy);
         if (task.kind == Task::Kind::Hash)
-            digest = worker.reader.Digest(path, &quit_);
+            outcome.digest = worker.reader.Digest(path, &quit_, &outcome.unreadable);
         else
-            copied = worker.copier.Copy(path, place.target, file->targetName, file->replace);
+            outcome.copied = worker.copier.Copy(path, place.target, file->targetName, file->replace);
     } catch (...) {
-        copied = false;  // no memory: the copy fails, a digest is empty text
+        // No memory: the copy fails, the file counts as unreadable.
+        outcome.copied = false;
+        outcome.unreadable = true;
     }
 }
 
 // Takes in what a task found; true while copies wait, which the other thread may now be
-// free to begin. Under the lock.
-bool FileWork::Complete(const Task& task, std::wstring& digest, bool copied)
+// free to begin. Under the lock. Throws nothing: where a queue cannot grow, the file fails.
+bool FileWork::Complete(const Task& task, Outcome& outcome)
 {
     Entry& entry = At(task.index);
     --busy_;
@@ -160,26 +166,49 @@ bool FileWork::Complete(const Task& task, std::wstring& digest, bool copied)
         if (task.retry)
             alone_ = false;
         const bool ranAlone = task.alone && copiesBegun_ == task.started + 1;
-        if (!copied && !ranAlone && !entry.retried) {
-            entry.retried = true;
-            retries_.push_back(task.index);
-            ++untaken_;
-        } else {
-            entry.failed = !copied;
+        bool again = !outcome.copied && !ranAlone && !entry.retried;
+        if (again) {
+            try {
+                retries_.push_back(task.index);
+                entry.retried = true;
+                ++untaken_;
+            } catch (...) {
+                again = false;
+            }
+        }
+        if (!again) {
+            entry.failed = !outcome.copied;
             entry.done = true;
         }
     } else {
-        entry.digests[task.side] = std::move(digest);
-        if (++entry.hashesDone == 2) {
-            if (entry.digests[0] == entry.digests[1]) {
-                entry.done = true;
-            } else {
-                copies_.push_back(task.index);
-                ++untaken_;
-            }
-        }
+        entry.digests[task.side] = std::move(outcome.digest);
+        entry.unreadable[task.side] = outcome.unreadable;
+        if (++entry.hashesDone == 2)
+            Compared(entry, task.index);
     }
     return !copies_.empty() || !retries_.empty();
+}
+
+// Both sides read: a failed read is never taken for equal content. Where the source could not
+// be read (or no digest computed) nothing can be copied, and that is told; where only the
+// target could not be read, the source replaces it. Under the lock.
+void FileWork::Compared(Entry& entry, std::size_t index)
+{
+    const bool targetRead = !entry.unreadable[0];
+    if (entry.unreadable[1] || entry.digests[1].empty() || (targetRead && entry.digests[0].empty())) {
+        entry.done = entry.failed = true;
+        return;
+    }
+    if (targetRead && entry.digests[0] == entry.digests[1]) {
+        entry.done = true;
+        return;
+    }
+    try {
+        copies_.push_back(index);
+        ++untaken_;
+    } catch (...) {
+        entry.done = entry.failed = true;
+    }
 }
 
 void FileWork::Add(FileToDo file)
@@ -265,13 +294,12 @@ bool FileWork::DoOne()
     Tell(failures);
     if (!took)
         return Waiting() != 0;
-    std::wstring digest;
-    bool copied = false;
-    Do(task, own_, digest, copied);
+    Outcome outcome;
+    Do(task, own_, outcome);
     bool wake = false;
     {
         Locked locked(lock_);
-        if (Complete(task, digest, copied) && helperIdle_) {
+        if (Complete(task, outcome) && helperIdle_) {
             helperIdle_ = false;
             wake = true;
         }
@@ -287,17 +315,19 @@ void FileWork::Finish()
     }
 }
 
-std::vector<DirectoryIdentity> FileWork::Targets()
+std::vector<DirectoryIdentity> FileWork::Directories()
 {
-    std::vector<DirectoryIdentity> written;
+    std::vector<DirectoryIdentity> used;
     Locked locked(lock_);
     const FilePlace* last = nullptr;
     for (const Entry& entry : entries_) {
-        if (entry.file.place.get() != last)
-            written.push_back(entry.file.place->targetIdentity);
+        if (entry.file.place.get() != last) {
+            used.push_back(entry.file.place->sourceIdentity);
+            used.push_back(entry.file.place->targetIdentity);
+        }
         last = entry.file.place.get();
     }
-    return written;
+    return used;
 }
 
 void SetTaskHookForTesting(TaskHook hook)

@@ -43,6 +43,7 @@ struct FilePlace {
     std::wstring source;    // engine form, ending in a separator
     std::wstring target;
     std::wstring relative;  // the names below the rows' directories
+    DirectoryIdentity sourceIdentity;
     DirectoryIdentity targetIdentity;
 };
 
@@ -51,7 +52,9 @@ struct FileToDo {
     std::wstring sourceName;
     std::wstring targetName;
     bool replace = false;  // a file of that name is there to be replaced
-    // CompareContent: copied where the digests differ; Copy; Blocked: fails at its turn.
+    // CompareContent: copied where the digests differ, or where only the target could not be
+    // read; where the source could not be read, or no digest computed, it fails. Copy; Blocked:
+    // fails at its turn.
     FileAction action = FileAction::Copy;
 };
 
@@ -79,13 +82,14 @@ public:
     // helper has done one. False once everything added is done.
     bool DoOne();
     void Finish();
-    // The ids of the target directories that files not yet done may write into.
-    std::vector<DirectoryIdentity> Targets();
+    // The ids of the directories that files not yet done read from or write into.
+    std::vector<DirectoryIdentity> Directories();
 
 private:
     struct Entry {
         FileToDo file;
         std::wstring digests[2];  // the target's, the source's
+        bool unreadable[2] = {false, false};
         int hashesTaken = 0;
         int hashesDone = 0;
         bool done = false;
@@ -113,8 +117,14 @@ private:
     bool Take(Task& task, bool mayCopy);
     bool TakeCopy(Task& task, std::deque<std::size_t>& from, bool retry);
     bool TakeHash(Task& task);
-    void Do(Task& task, Worker& worker, std::wstring& digest, bool& copied);
-    bool Complete(const Task& task, std::wstring& digest, bool copied);
+    struct Outcome {
+        std::wstring digest;
+        bool unreadable = false;
+        bool copied = false;
+    };
+    void Do(Task& task, Worker& worker, Outcome& outcome);
+    bool Complete(const Task& task, Outcome& outcome);
+    void Compared(Entry& entry, std::size_t index);
     void TakeDone(std::vector<FileToDo>& failures);
     void Tell(const std::vector<FileToDo>& failures);
 

@@ -8,6 +8,7 @@
 #include "sync/directory_pass.h"
 #include "sync/interval.h"
 #include "sync/message_wait.h"
+#include "sync/pass_report.h"
 #include "sync/start_thread.h"
 #include "sync/sync_state.h"
 #include "win/log_labels.h"
@@ -75,22 +76,21 @@ bool StillWanted(unsigned long long switchOn)
 PassFailures PassInBackground(SyncHost& host)
 {
     BackgroundMode background;
+    PassFailures failures;
     try {
-        return SyncPass(host);
+        SyncPassInto(host, failures);
     } catch (...) {
-        // A pass that failed part-way is simply tried again after the next wait.
+        // A pass that failed part-way is tried again after the next wait; what it counted stays.
     }
-    return PassFailures();
+    return failures;
 }
 
 // After the count line, and only when something failed: what could not be reached first,
 // then what could not be copied.
 void LogFailures(SyncHost& host, const PassFailures& failures)
 {
-    if (failures.directories != 0)
-        host.Log(kNotice, std::to_wstring(failures.directories) + L" 个目录无法访问,如: " + failures.firstDirectory);
-    if (failures.files != 0)
-        host.Log(kNotice, std::to_wstring(failures.files) + L" 个文件未能复制,如: " + failures.firstFile);
+    for (const std::wstring& message : FailureMessages(failures))
+        host.Log(kNotice, message);
 }
 
 void RunWorker(SyncHost& host, unsigned long long switchOn)
@@ -147,6 +147,12 @@ void StartSyncWorker(SyncHost& host, unsigned long long switchOn)
 PassFailures SyncPass(SyncHost& host)
 {
     PassFailures failures;
+    SyncPassInto(host, failures);
+    return failures;
+}
+
+void SyncPassInto(SyncHost& host, PassFailures& failures)
+{
     const int rows = host.RowCount();
     for (int row = 1; row < rows; ++row) {
         const std::wstring source = host.PathOf(row);
@@ -158,7 +164,6 @@ PassFailures SyncPass(SyncHost& host)
             continue;
         failures.Add(DirectoryPass(source, target));
     }
-    return failures;
 }
 
 }  // namespace qf

@@ -18,5 +18,7 @@ void StartSyncWorker(SyncHost& host, unsigned long long switchOn);
 // From every non-empty source row into the target row's directory, reading each cell when
 // it is needed; what failed in all of them together.
 PassFailures SyncPass(SyncHost& host);
+// The same, counted into `failures`, which keeps what was counted if the pass ends early.
+void SyncPassInto(SyncHost& host, PassFailures& failures);
 
 }  // namespace qf
