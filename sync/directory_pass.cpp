@@ -503,7 +503,8 @@ void Pass::FileFailed(const FileToDo& file)
 }
 
 // What the way down keeps of a level once its files are decided: the sub-directories of both
-// sides, while the way's budget allows; otherwise nothing, and the source is read again.
+// sides, while the way's budget allows; otherwise nothing, and the source is read again. Either
+// way the source's sub-directories are entered in name order (NameOrderLess).
 void Pass::KeepForDescent(Level& level)
 {
     auto directoriesOnly = [](Side& side) {
@@ -517,6 +518,11 @@ void Pass::KeepForDescent(Level& level)
     if (level.source.listing.complete && level.target.listing.complete) {
         directoriesOnly(level.source);
         directoriesOnly(level.target);
+        // In name order, as the source's directories are taken where it is read again: so the
+        // order does not hang on the way the listing came, nor on the file system's order.
+        std::vector<ListedEntry>& directories = level.source.listing.entries;
+        std::sort(directories.begin(), directories.end(),
+                  [](const ListedEntry& a, const ListedEntry& b) { return NameOrderLess(a.name, b.name); });
         const std::size_t held = level.source.listing.entries.size() + level.target.listing.entries.size();
         if (held_ + held <= 2 * ListingCap()) {
             level.target.names = std::make_unique<NameIndex>(level.target.listing.entries);
