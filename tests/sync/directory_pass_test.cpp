@@ -77,13 +77,15 @@ TEST_P(DirectoryPass, FollowsTheDecisionTable)
     EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\same-size.txt")), kNewTime);
 }
 
-TEST_P(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
+TEST_P(DirectoryPass, UnreadableFilesAreToldAndFailedCopiesLeaveNoTrace)
 {
     ScratchTree tree;
     tree.File(L"src\\locked-source.txt", "12345");
     tree.File(L"dst\\locked-source.txt", "abcde");
     tree.File(L"src\\locked-target.txt", "12345");
     tree.File(L"dst\\locked-target.txt", "abcde");
+    tree.File(L"src\\equal-both.txt", "same!");
+    tree.File(L"dst\\equal-both.txt", "same!");
     tree.File(L"src\\empty.txt", "");
     tree.File(L"dst\\empty.txt", "");
     auto hold = [&](const wchar_t* name) {
@@ -94,13 +96,18 @@ TEST_P(DirectoryPass, UnreadableFilesCountAsEmptyAndFailedCopiesLeaveNoTrace)
         qf::FileHandle source = hold(L"src\\locked-source.txt");
         qf::FileHandle target = hold(L"dst\\locked-target.txt");
         qf::FileHandle empty = hold(L"dst\\empty.txt");
+        // Neither side can be read: two failed reads are no equal content.
+        qf::FileHandle both[] = {hold(L"src\\equal-both.txt"), hold(L"dst\\equal-both.txt")};
         ASSERT_TRUE(source);
         ASSERT_TRUE(target);
         ASSERT_TRUE(empty);
+        ASSERT_TRUE(both[0] && both[1]);
         qf::test::SetWriteTicks(tree.Path(L"dst\\empty.txt"), kOldTime);
 
-        qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+        const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
         EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
+        // Each one told; the empty pair is equal by its listing, whatever holds it.
+        EXPECT_EQ(failures.files, 3u);
     }
 
     EXPECT_EQ(ReadBytes(tree.Path(L"dst\\locked-source.txt")), "abcde");
