@@ -1,0 +1,383 @@
+// The pass against the reference on adversarial trees: for each seed the same trees are made
+// twice, the engine (both threads, as it runs for the user) passes over one copy and the
+// reference over the other, and the two must agree wherever the engine told no failure.
+// QF_DIFF_FIRST and QF_DIFF_SEEDS choose the seeds; tools/differential/run.sh runs any number.
+#include "sync/directory_pass.h"
+#include "sync/file_work.h"
+#include "sync/safe_copy.h"
+#include "tests/support/adversarial_trees.h"
+#include "tests/support/reference_pass.h"
+#include "tests/support/scratch_tree.h"
+#include "win/unique_handle.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cwctype>
+#include <iostream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+
+namespace {
+
+using qf::test::ChangeKind;
+using qf::test::PlannedIds;
+using qf::test::PlannedPlaces;
+using qf::test::TreePlan;
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+bool Under(const std::wstring& path, const std::wstring& directory)
+{
+    return path.size() > directory.size() && path.compare(0, directory.size(), directory) == 0 &&
+           path[directory.size()] == L'\\';
+}
+
+// `path` below `root`, as the plan names it; empty when it is not below.
+std::wstring Relative(std::wstring path, const std::wstring& root)
+{
+    if (path.compare(0, 4, L"\\\\?\\") == 0)
+        path.erase(0, 4);
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    return Under(Lower(path), Lower(root)) ? path.substr(root.size() + 1) : std::wstring();
+}
+
+// The engine's seams, set for one pass.
+std::mutex gLock;
+std::vector<std::pair<bool, std::wstring>> gTold;
+PlannedIds gIds = PlannedIds::Real;
+std::atomic<unsigned> gRenames{0};
+
+struct Changes {
+    std::wstring root;
+    const TreePlan* plan = nullptr;
+    std::vector<bool> done;
+    std::vector<std::thread> tears;
+} gChanges;
+
+void Observe(bool directory, const std::wstring& path)
+{
+    std::lock_guard<std::mutex> locked(gLock);
+    gTold.emplace_back(directory, path);
+}
+
+qf::DirectoryIdentity Ids(const std::wstring& directory, const qf::DirectoryIdentity& listed)
+{
+    switch (gIds) {
+    case PlannedIds::Zero:
+        return {listed.volume, 0};
+    case PlannedIds::One:
+        return {listed.volume, 7};
+    case PlannedIds::ByName: {  // directories of one name share an id
+        std::wstring name = Lower(directory.substr(0, directory.size() - 1));
+        name = name.substr(name.rfind(L'\\') + 1);
+        return {listed.volume, 1 + std::hash<std::wstring>()(name) % 3};
+    }
+    default:
+        return listed;
+    }
+}
+
+bool Busy()
+{
+    SetLastError(ERROR_BUSY);
+    return false;
+}
+bool Refused()
+{
+    if (++gRenames % 3 != 0)
+        return false;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return true;
+}
+const qf::PlaceCalls kNoRenames = {[](HANDLE, const std::wstring&, bool) { return Busy(); },
+                                   [](const std::wstring&, const std::wstring&, bool) { return Busy(); }};
+const qf::PlaceCalls kSomeRefused = {
+    [](HANDLE file, const std::wstring& to, bool replace) { return !Refused() && qf::RenameOpenFile(file, to, replace); },
+    [](const std::wstring& from, const std::wstring& to, bool replace) {
+        return !Refused() && qf::RenameClosedFile(from, to, replace);
+    }};
+
+// Rewrites the source once its copy has begun to be written in place.
+void TearWhileWritten(std::wstring source, std::wstring copy, std::string content)
+{
+    for (int tries = 0; tries < 2000; ++tries) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (GetFileAttributesExW(copy.c_str(), GetFileExInfoStandard, &data) && (data.nFileSizeLow > 4 || data.nFileSizeHigh))
+            break;
+        Sleep(1);
+    }
+    qf::test::WriteBytes(source, content);
+}
+
+void OnTask(const std::wstring& path, bool copy)
+{
+    std::lock_guard<std::mutex> locked(gLock);
+    const std::wstring relative = Lower(Relative(path, gChanges.root));
+    for (std::size_t n = 0; n < gChanges.plan->changes.size(); ++n) {
+        const qf::test::PlannedChange& change = gChanges.plan->changes[n];
+        if (gChanges.done[n] || relative != Lower(change.trigger) || (change.kind == ChangeKind::Tear && !copy))
+            continue;
+        gChanges.done[n] = true;
+        const std::wstring& root = gChanges.root;
+        if (change.kind == ChangeKind::Tear) {
+            gChanges.tears.emplace_back(TearWhileWritten, root + L"\\" + change.subjects[0],
+                                        root + L"\\" + change.subjects[1], change.content);
+            continue;
+        }
+        for (const std::wstring& subject : change.subjects)
+            if (change.kind == ChangeKind::Remove)
+                DeleteFileW((root + L"\\" + subject).c_str());
+            else
+                qf::test::WriteBytes(root + L"\\" + subject, change.content);
+    }
+}
+
+// Files the plan holds unreadable, for as long as this lives.
+class Held {
+public:
+    Held(const std::wstring& root, const std::vector<std::wstring>& paths)
+    {
+        for (const std::wstring& path : paths)
+            handles_.emplace_back(CreateFileW((root + L"\\" + path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+
+private:
+    std::vector<qf::FileHandle> handles_;
+};
+
+std::vector<std::pair<bool, std::wstring>> EnginePass(const TreePlan& plan, const std::wstring& root)
+{
+    gTold.clear();
+    gIds = plan.ids;
+    gChanges.root = root;
+    gChanges.plan = &plan;
+    gChanges.done.assign(plan.changes.size(), false);
+    qf::SetFailureObserverForTesting(Observe);
+    qf::SetIdentitySourceForTesting(plan.ids == PlannedIds::Real ? nullptr : Ids);
+    qf::SetListingCapForTesting(plan.listingCap);
+    qf::SetPlaceCallsForTesting(plan.places == PlannedPlaces::NoRenames     ? &kNoRenames
+                                : plan.places == PlannedPlaces::SomeRefused ? &kSomeRefused
+                                                                            : nullptr);
+    qf::SetTaskHookForTesting(plan.changes.empty() ? nullptr : OnTask);
+    {
+        Held held(root, plan.held);
+        qf::DirectoryPass(root + L"\\" + plan.source, root + L"\\" + plan.target);
+    }
+    qf::SetTaskHookForTesting(nullptr);
+    for (std::thread& tear : gChanges.tears)
+        tear.join();
+    gChanges.tears.clear();
+    qf::SetPlaceCallsForTesting(nullptr);
+    qf::SetListingCapForTesting(0);
+    qf::SetIdentitySourceForTesting(nullptr);
+    qf::SetFailureObserverForTesting(nullptr);
+    std::vector<std::pair<bool, std::wstring>> told;
+    for (const auto& [directory, path] : gTold)
+        told.emplace_back(directory, Relative(path, root));
+    return told;
+}
+
+// Every file under a root by its path, links to directories not followed.
+using Snapshot = std::map<std::wstring, std::string>;
+
+void Walk(const TreePlan& plan, const std::wstring& root, const std::wstring& relative, Snapshot& files)
+{
+    WIN32_FIND_DATAW found;
+    qf::FindHandle find(FindFirstFileW((root + L"\\" + relative + L"\\*").c_str(), &found));
+    if (!find)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files[path] = qf::test::ReadBytes(root + L"\\" + path);
+        else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                 std::none_of(plan.links.begin(), plan.links.end(),
+                              [&](const qf::test::PlannedLink& link) { return Lower(link.path) == Lower(path); }))
+            Walk(plan, root, path, files);
+    } while (FindNextFileW(find.get(), &found));
+}
+
+// What the engine told, as places in the trees: a file's copy, a directory and all below it.
+class Told {
+public:
+    Told(const TreePlan& plan) : plan_(plan) {}
+    void Add(bool directory, const std::wstring& relative)
+    {
+        for (const std::wstring& path : {relative, qf::test::OnTargetSide(plan_, relative)})
+            (directory ? directories_ : files_).insert(qf::test::FollowLinks(plan_, path));
+    }
+    bool Covers(const std::wstring& relative) const
+    {
+        for (const std::wstring& path : {relative, qf::test::OnTargetSide(plan_, relative)}) {
+            const std::wstring place = qf::test::FollowLinks(plan_, path);
+            if (files_.count(place) || std::any_of(directories_.begin(), directories_.end(), [&](const std::wstring& d) {
+                    return place == d || Under(place, d);
+                }))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    const TreePlan& plan_;
+    std::set<std::wstring> files_;
+    std::set<std::wstring> directories_;
+};
+
+std::string Describe(const TreePlan& plan, const std::optional<std::string>& content)
+{
+    if (!content)
+        return "no file";
+    if (*content == "<unreadable>")
+        return "an unreadable file";
+    for (const auto& [path, planned] : plan.files)
+        if (planned == *content)
+            return "what " + Narrow(path) + " held (" + std::to_string(content->size()) + " bytes)";
+    for (const qf::test::PlannedChange& change : plan.changes)
+        if (change.content == *content)
+            return "what " + Narrow(change.subjects[0]) + " was changed to";
+    return std::to_string(content->size()) + " bytes no file ever held";
+}
+
+std::string DescribePlan(const TreePlan& plan)
+{
+    static const char* const kIds[] = {"real ids", "zero ids", "one id", "ids by name"};
+    static const char* const kPlaces[] = {"renames", "no renames", "some renames refused"};
+    std::string text = plan.scenario + ", " + kIds[static_cast<int>(plan.ids)] + ", " +
+                       kPlaces[static_cast<int>(plan.places)];
+    if (plan.listingCap)
+        text += ", listings of " + std::to_string(plan.listingCap);
+    if (!plan.links.empty())
+        text += ", " + std::to_string(plan.links.size()) + " links";
+    if (!plan.held.empty())
+        text += ", held files";
+    if (!plan.changes.empty())
+        text += ", changes during the pass";
+    return text;
+}
+
+std::vector<std::string> Compare(const TreePlan& plan, const Snapshot& engine, const Snapshot& reference,
+                                 const Told& told, const qf::test::ReferenceFailures& failures, const std::wstring& referenceRoot)
+{
+    std::set<std::string> whole;
+    for (const auto& file : plan.files)
+        whole.insert(file.second);
+    std::set<std::wstring> changed;
+    for (const qf::test::PlannedChange& change : plan.changes) {
+        whole.insert(change.content);
+        for (const std::wstring& subject : change.subjects)
+            for (const std::wstring& path : {subject, qf::test::OnTargetSide(plan, subject)})
+                changed.insert(qf::test::FollowLinks(plan, path));
+    }
+    std::vector<std::string> problems;
+    std::set<std::wstring> paths;
+    for (const Snapshot* side : {&engine, &reference})
+        for (const auto& file : *side)
+            paths.insert(file.first);
+    for (const std::wstring& path : paths) {
+        const auto e = engine.find(path);
+        const auto r = reference.find(path);
+        const std::optional<std::string> got = e == engine.end() ? std::nullopt : std::optional<std::string>(e->second);
+        const std::optional<std::string> expected = r == reference.end() ? std::nullopt : std::optional<std::string>(r->second);
+        const std::wstring name = path.substr(path.rfind(L'\\') + 1);
+        if (got && name.compare(0, 10, L".quenfold-") == 0) {
+            problems.push_back(Narrow(path) + ": a temporary was left");
+            continue;
+        }
+        if (got && *got != "<unreadable>" && !whole.count(*got)) {
+            problems.push_back(Narrow(path) + ": torn, holds " + Describe(plan, got));
+            continue;
+        }
+        if (got == expected || changed.count(Lower(path)) || told.Covers(path))
+            continue;
+        problems.push_back(Narrow(path) + ": expected " + Describe(plan, expected) + ", got " + Describe(plan, got) +
+                           ", no failure told");
+    }
+    for (const std::wstring& file : failures.files) {
+        const std::wstring path = Relative(file, referenceRoot);
+        if (!told.Covers(path) && !changed.count(qf::test::FollowLinks(plan, path)))
+            problems.push_back(Narrow(path) + ": the reference could not copy it, the engine told nothing");
+    }
+    for (const std::wstring& directory : failures.directories) {
+        const std::wstring path = Relative(directory, referenceRoot);
+        if (!told.Covers(path))
+            problems.push_back(Narrow(path) + "\\: the reference could not enter it, the engine told nothing");
+    }
+    return problems;
+}
+
+std::vector<std::string> RunSeed(unsigned seed, const std::wstring& scratch)
+{
+    const TreePlan plan = qf::test::PlanTrees(seed);
+    const std::wstring engineRoot = scratch + L"\\e" + std::to_wstring(seed);
+    const std::wstring referenceRoot = scratch + L"\\r" + std::to_wstring(seed);
+    if (!qf::test::MakeTrees(plan, {engineRoot, referenceRoot})) {
+        qf::test::RemoveTrees(plan, {engineRoot, referenceRoot});
+        return {"the trees could not be made"};
+    }
+    Told told(plan);
+    for (const auto& [directory, path] : EnginePass(plan, engineRoot))
+        told.Add(directory, path);
+    qf::test::ReferenceFailures failures;
+    {
+        Held held(referenceRoot, plan.held);
+        failures = qf::test::ReferencePass(referenceRoot + L"\\" + plan.source, referenceRoot + L"\\" + plan.target);
+    }
+    Snapshot engine;
+    Snapshot reference;
+    Walk(plan, engineRoot, L"", engine);
+    Walk(plan, referenceRoot, L"", reference);
+    std::vector<std::string> problems = Compare(plan, engine, reference, told, failures, referenceRoot);
+    qf::test::RemoveTrees(plan, {engineRoot, referenceRoot});
+    for (std::string& problem : problems)
+        problem = "seed " + std::to_string(seed) + " (" + DescribePlan(plan) + "): " + problem;
+    return problems;
+}
+
+unsigned Setting(const char* name, unsigned otherwise)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? static_cast<unsigned>(std::strtoul(value, nullptr, 10)) : otherwise;
+}
+
+TEST(Differential, EveryPassEndsAsTheReferenceOrTellsWhyNot)
+{
+    const unsigned first = Setting("QF_DIFF_FIRST", 1);
+    const unsigned count = Setting("QF_DIFF_SEEDS", 500);
+    qf::test::ScratchTree scratch;
+    const auto start = std::chrono::steady_clock::now();
+    std::string failing;
+    for (unsigned seed = first; seed < first + count; ++seed) {
+        const std::vector<std::string> problems = RunSeed(seed, scratch.Path());
+        for (const std::string& problem : problems)
+            std::cout << "MISMATCH " << problem << "\n";
+        if (!problems.empty())
+            failing += " " + std::to_string(seed);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << "SEEDS " << first << ".." << first + count - 1 << " in " << seconds << " s; failing:"
+              << (failing.empty() ? " none" : failing) << std::endl;
+    EXPECT_TRUE(failing.empty()) << "seeds whose pass differs from the reference without a told failure:" << failing;
+}
+
+}  // namespace
