@@ -239,7 +239,7 @@ void Planner::Extras()
         CaseNames();
     if (!linked_ && random_.Percent(20))
         Links();
-    if (random_.Percent(10)) {
+    if (random_.Percent(5)) {
         const std::wstring path = SourceDirectory() + L"\\block.bin";
         if (!Taken(path)) {
             File(path, Content(random_.Pick(kBlockSizes)));
@@ -276,9 +276,9 @@ void Planner::TearInPlace()
     plan_.places = PlannedPlaces::NoRenames;
     placesSet_ = true;
     File(L"S\\first.txt", Content(4));
-    File(L"S\\a1\\big.bin", Content(2 * kContentBlockSize + 1));
+    File(L"S\\a1\\big.bin", Content(kContentBlockSize + 1));
     File(L"T\\a1\\big.bin", Content(4));
-    plan_.changes.push_back({L"S\\a1\\big.bin", ChangeKind::Tear, {L"S\\a1\\big.bin", L"T\\a1\\big.bin"}, "new"});
+    plan_.changes.push_back({L"S\\a1\\big.bin", ChangeKind::Tear, {L"S\\a1\\big.bin"}, Content(kContentBlockSize + 1)});
 }
 
 void Planner::BothUnreadable()
@@ -397,32 +397,13 @@ std::string Narrow(const std::wstring& text)
     return std::string(text.begin(), text.end());
 }
 
-// Runs a shell script under Wine and waits for its last line: a Unix process cannot be
-// waited for through its handle.
-bool RunScript(const std::wstring& directory, const std::string& lines)
-{
-    const std::wstring script = directory + L"\\trees.sh";
-    const std::wstring mark = directory + L"\\trees.done";
-    DeleteFileW(mark.c_str());
-    if (!WriteBytes(script, lines + ": > '" + Narrow(UnixPath(mark)) + "'\n"))
-        return false;
-    const std::wstring unixScript = UnixPath(script);
-    ChildProcess shell;
-    if (unixScript.empty() || !shell.Start(L"", L"Z:\\bin\\sh \"" + unixScript + L"\""))
-        return false;
-    for (int tries = 0; tries < 10000 && !Exists(mark); ++tries)
-        Sleep(1);
-    return Exists(mark);
-}
-
 std::string Quoted(const std::wstring& root, const std::wstring& relative)
 {
-    return "'" + Narrow(UnixPath(relative.empty() ? root : root + L"\\" + relative)) + "' ";
-}
-
-std::wstring Parent(const std::wstring& path)
-{
-    return path.substr(0, path.rfind(L'\\'));
+    // Wine would take the name as its own lookup finds it, which ignores case: only the
+    // directory is asked for.
+    const std::wstring path = relative.empty() ? root : root + L"\\" + relative;
+    const std::size_t slash = path.rfind(L'\\');
+    return "'" + Narrow(UnixPath(path.substr(0, slash)) + L"/" + path.substr(slash + 1)) + "' ";
 }
 
 }  // namespace
@@ -434,9 +415,8 @@ TreePlan PlanTrees(unsigned seed)
     return plan;
 }
 
-bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots)
+bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots, std::string& unixLines)
 {
-    std::string lines;
     for (const std::wstring& root : roots) {
         if (!CreateDirectoryW(root.c_str(), nullptr))
             return false;
@@ -452,24 +432,36 @@ bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots)
                 return false;
         }
         for (const auto& [path, made] : plan.renames)
-            lines += "mv " + Quoted(root, made) + Quoted(root, path) + "\n";
+            unixLines += "mv " + Quoted(root, made) + Quoted(root, path) + "\n";
         for (const PlannedLink& link : plan.links)
-            lines += "ln -s " + Quoted(root, link.to) + Quoted(root, link.path) + "\n";
+            unixLines += "ln -s " + Quoted(root, link.to) + Quoted(root, link.path) + "\n";
     }
-    return lines.empty() || RunScript(Parent(roots.front()), lines);
+    return true;
 }
 
-void RemoveTrees(const TreePlan& plan, const std::vector<std::wstring>& roots)
+bool RunUnix(const std::wstring& directory, const std::string& lines)
 {
-    if (plan.links.empty()) {
-        for (const std::wstring& root : roots)
-            RemoveTree(root);
-        return;
-    }
+    const std::wstring script = directory + L"\\unix.sh";
+    const std::wstring mark = directory + L"\\unix.done";
+    DeleteFileW(mark.c_str());
+    if (!WriteBytes(script, lines + ": > '" + Narrow(UnixPath(mark)) + "'\n"))
+        return false;
+    const std::wstring unixScript = UnixPath(script);
+    ChildProcess shell;
+    if (unixScript.empty() || !shell.Start(L"", L"Z:\\bin\\sh \"" + unixScript + L"\""))
+        return false;
+    // A Unix process cannot be waited for through its handle: its last line is.
+    for (int tries = 0; tries < 10000 && !Exists(mark); ++tries)
+        Sleep(1);
+    return Exists(mark);
+}
+
+bool RemoveTrees(const std::wstring& directory, const std::vector<std::wstring>& roots)
+{
     std::string lines = "rm -rf ";
     for (const std::wstring& root : roots)
         lines += Quoted(root, L"");
-    RunScript(Parent(roots.front()), lines + "\n");
+    return RunUnix(directory, lines + "\n");
 }
 
 std::wstring FollowLinks(const TreePlan& plan, std::wstring relative)

@@ -6,9 +6,14 @@
 // plan, which can be made in as many places as a comparison needs:
 //
 //   TreePlan plan = PlanTrees(seed);
-//   MakeTrees(plan, {engineRoot, referenceRoot});
+//   std::string unixLines;
+//   MakeTrees(plan, {engineRoot, referenceRoot}, unixLines);
+//   RunUnix(scratch, unixLines);
 //   ... pass over plan.source into plan.target under each root ...
-//   RemoveTrees(plan, {engineRoot, referenceRoot});
+//   RemoveTrees(scratch, {engineRoot, referenceRoot});
+//
+// Making the trees of many seeds before running one shell for all of them keeps Wine's cost
+// of starting a Unix process off each seed.
 //
 // Every path in a plan is relative to the root it is made under.
 #include <cstddef>
@@ -20,9 +25,9 @@ namespace qf::test {
 enum class PlannedIds { Real, Zero, One, ByName };
 enum class PlannedPlaces { Usual, NoRenames, SomeRefused };
 
-// What the pass's own thread does to the trees while the pass runs: when the pass first reads
-// or copies `trigger`, each of `subjects` is rewritten with `content` or removed; a tear
-// rewrites the first subject only once the second (its copy) has begun to be written.
+// What happens to the trees while the pass runs: when the pass first reads or copies
+// `trigger` (a tear: first copies it), each of `subjects` is rewritten with `content` or
+// removed; a tear saves the first subject again slowly while its copy is being made.
 enum class ChangeKind { Rewrite, Remove, Tear };
 struct PlannedChange {
     std::wstring trigger;
@@ -52,9 +57,14 @@ struct TreePlan {
 };
 
 TreePlan PlanTrees(unsigned seed);
-// False when something could not be made (a test then reports the seed, not a mismatch).
-bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots);
-void RemoveTrees(const TreePlan& plan, const std::vector<std::wstring>& roots);
+// Makes the plan under each root, but for what only the system can make under Wine (links,
+// names that differ only in case), whose shell lines it adds to `unixLines`. False when
+// something could not be made (a test then reports the seed, not a mismatch).
+bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots, std::string& unixLines);
+// Runs shell lines, from a script in `directory`, and waits for them.
+bool RunUnix(const std::wstring& directory, const std::string& lines);
+// Removes the roots, links and all, with one call.
+bool RemoveTrees(const std::wstring& directory, const std::vector<std::wstring>& roots);
 
 // The plan's path of `relative` once the links under the root are followed, lower case.
 std::wstring FollowLinks(const TreePlan& plan, std::wstring relative);

@@ -86,8 +86,10 @@ bool Copy(const std::string& content, const std::wstring& directory, const std::
     return false;
 }
 
+using Identity = std::pair<DWORD, unsigned long long>;
+
 // The directory's own identity, whatever link led to it.
-std::pair<DWORD, unsigned long long> RealIdentity(const std::wstring& directory)
+Identity RealIdentity(const std::wstring& directory)
 {
     FileHandle handle(CreateFileW(directory.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -107,8 +109,13 @@ public:
             failures.directories.push_back(source);
             return;
         }
-        const auto identity = RealIdentity(target);
-        if (std::find(way_.begin(), way_.end(), identity) != way_.end()) {
+        // A pair of directories already on the way would find everything as the earlier level
+        // left it; a target met again under another source would take that source's files
+        // over the earlier level's.
+        const std::pair<Identity, Identity> identity{RealIdentity(source), RealIdentity(target)};
+        if (std::find(way_.begin(), way_.end(), identity) != way_.end())
+            return;
+        if (std::any_of(way_.begin(), way_.end(), [&](const auto& earlier) { return earlier.second == identity.second; })) {
             failures.directories.push_back(target);
             return;
         }
@@ -124,18 +131,19 @@ public:
         }
         for (const Entry& entry : sources)
             if (!entry.directory)
-                File(source, target, sources, entry.name);
+                File(source, target, sources, targets, entry.name);
         way_.push_back(identity);
         Entry existing;
         for (const Entry& entry : sources)
-            if (entry.directory && List(target, targets) && Find(targets, entry.name, existing) && existing.directory)
+            if (entry.directory && Find(targets, entry.name, existing) && existing.directory)
                 Level(source + L"\\" + entry.name, target + L"\\" + existing.name, depth + 1);
         way_.pop_back();
     }
 
 private:
+    // `targets` is the target's listing as it is now, the copies made so far included.
     void File(const std::wstring& source, const std::wstring& target, const std::vector<Entry>& sources,
-              const std::wstring& name)
+              std::vector<Entry>& targets, const std::wstring& name)
     {
         const std::wstring sourceFile = source + L"\\" + name;
         for (const Entry& other : sources)
@@ -144,11 +152,6 @@ private:
                 failures.files.push_back(sourceFile);
                 return;
             }
-        std::vector<Entry> targets;
-        if (!List(target, targets)) {
-            failures.files.push_back(sourceFile);
-            return;
-        }
         Entry existing;
         const bool exists = Find(targets, name, existing);
         std::string content;
@@ -161,9 +164,11 @@ private:
             return;
         if (!Copy(content, target, exists ? existing.name : name))
             failures.files.push_back(sourceFile);
+        else if (!exists)
+            List(target, targets);
     }
 
-    std::vector<std::pair<DWORD, unsigned long long>> way_;
+    std::vector<std::pair<Identity, Identity>> way_;
 };
 
 std::wstring Trimmed(std::wstring path)
