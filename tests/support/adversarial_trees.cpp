@@ -193,9 +193,7 @@ void Planner::Grow(const std::wstring& directory, int depth)
         if (!Taken(path))
             File(path, Small());
     }
-    if (depth >= 2)
-        return;
-    for (unsigned n = random_.Below(3); n > 0; --n) {
+    for (unsigned n = depth < 2 ? random_.Below(3 - depth) : 0; n > 0; --n) {
         const std::wstring path = directory + L"\\" + random_.Pick(kDirectoryNames);
         if (!Taken(path)) {
             Directory(path);
@@ -314,14 +312,14 @@ void Planner::ShiftedWindow()
     plan_.listingCap = 2;
     capSet_ = true;
     PlannedChange change{L"S\\s" + std::to_wstring(1 + random_.Below(3)) + L"\\in.txt", ChangeKind::Remove, {}, ""};
-    for (int n = 1; n <= 8; ++n) {
+    for (int n = 1; n <= 6; ++n) {
         const std::wstring name = L"\\e" + std::to_wstring(n);
         const std::string content = Content(4);
         File(L"S" + name, content);
         File(L"T" + name, content);
         change.subjects.push_back(L"S" + name);
     }
-    for (int n = 1; n <= 6; ++n) {
+    for (int n = 1; n <= 5; ++n) {
         File(L"S\\s" + std::to_wstring(n) + L"\\in.txt", Content(4));
         Directory(L"T\\s" + std::to_wstring(n));
     }
