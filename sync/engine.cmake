@@ -25,6 +25,9 @@ qf_add_test(engine_rules_test
 qf_add_test(engine_pass_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/directory_pass_test.cpp
   LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
+qf_add_test(engine_differential_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/differential_test.cpp
+  LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
 qf_add_test(engine_interrupted_copy_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/sync/interrupted_copy_test.cpp
   LIBS qf_engine qf_test_support TIMEOUT 300 LABELS engine)
