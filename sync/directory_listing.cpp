@@ -284,11 +284,6 @@ bool DirectoryReader::NextFound(ListedEntry& entry)
     return true;
 }
 
-int CompareNamesIgnoringCase(const std::wstring& a, const std::wstring& b)
-{
-    return CompareNames(a, b);
-}
-
 bool NameOrderLess(const std::wstring& a, const std::wstring& b)
 {
     const int order = CompareNames(a, b);
@@ -340,16 +335,6 @@ Lookup FindEntry(const std::wstring& directory, const std::wstring& name, Listed
     });
 }
 
-Lookup FindFirstTwin(const std::wstring& directory, const ListedEntry& entry, std::wstring& first)
-{
-    first = entry.name;
-    return EachNamed(directory, entry.name, [&](const ListedEntry& found) {
-        if (found.IsDirectory() == entry.IsDirectory() && NameOrderLess(found.name, first))
-            first = found.name;
-        return true;
-    });
-}
-
 NameIndex::NameIndex(const std::vector<ListedEntry>& entries)
 {
     sorted_.reserve(entries.size());
@@ -386,6 +371,57 @@ std::vector<std::wstring> LaterTwins(const std::vector<ListedEntry>& entries)
     }
     std::sort(later.begin(), later.end());
     return later;
+}
+
+namespace {
+
+// A hash of the name as the file system compares it, case ignored (the invariant upper case,
+// the table ordinal comparison ignoring case uses).
+unsigned long long CaselessHash(const std::wstring& name)
+{
+    std::wstring upper(name.size(), L'\0');
+    if (!name.empty() && LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.c_str(),
+                                       static_cast<int>(name.size()), &upper[0], static_cast<int>(upper.size()),
+                                       nullptr, nullptr, 0) != static_cast<int>(name.size()))
+        upper = name;
+    ListedEntry entry;
+    entry.name = std::move(upper);
+    return EntryHash(entry);
+}
+
+}  // namespace
+
+bool ReadLaterTwins(const std::wstring& directory, std::vector<std::wstring>& later)
+{
+    later.clear();
+    std::vector<unsigned long long> hashes;
+    DirectoryReader first;
+    ListedEntry entry;
+    if (!first.Open(directory))
+        return false;
+    while (first.Next(entry))
+        hashes.push_back(CaselessHash(entry.name) ^ entry.IsDirectory());
+    if (first.Failed())
+        return false;
+    std::sort(hashes.begin(), hashes.end());
+    std::vector<unsigned long long> repeated;
+    for (std::size_t i = 1; i < hashes.size(); ++i)
+        if (hashes[i] == hashes[i - 1] && (repeated.empty() || repeated.back() != hashes[i]))
+            repeated.push_back(hashes[i]);
+    std::vector<unsigned long long>().swap(hashes);
+    if (repeated.empty())
+        return true;
+    std::vector<ListedEntry> suspects;
+    DirectoryReader second;
+    if (!second.Open(directory))
+        return false;
+    while (second.Next(entry))
+        if (std::binary_search(repeated.begin(), repeated.end(), CaselessHash(entry.name) ^ entry.IsDirectory()))
+            suspects.push_back(entry);
+    if (second.Failed())
+        return false;
+    later = LaterTwins(suspects);
+    return true;
 }
 
 }  // namespace qf

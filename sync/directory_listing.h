@@ -110,12 +110,7 @@ Lookup FindEntry(const std::wstring& directory, const std::wstring& name, Listed
 // Linux, a folder made case-sensitive) can hold several; a target that does not can hold only
 // one of them, so the pass backs up one, always the same: the first in this order, which puts
 // names that agree ignoring case together and then orders them exactly.
-int CompareNamesIgnoringCase(const std::wstring& a, const std::wstring& b);
 bool NameOrderLess(const std::wstring& a, const std::wstring& b);
-
-// The first of the names in `directory` that differ from `name` only in case, of the same kind
-// (file or directory), asked of the file system: `name` itself where it has no such twin.
-Lookup FindFirstTwin(const std::wstring& directory, const ListedEntry& entry, std::wstring& first);
 
 // Looks names up the way the file system compares them: ordinal, ignoring case.
 class NameIndex {
@@ -131,6 +126,12 @@ private:
 
 // The entries of a listing whose name has a twin earlier in NameOrderLess among the entries of
 // its kind (files with files, directories with directories): those the pass does not back up.
+// Sorted, for binary_search.
 std::vector<std::wstring> LaterTwins(const std::vector<ListedEntry>& entries);
+
+// The same for a directory too large to hold its listing: read twice, holding 8 bytes an entry
+// in between (a hash of each name as case is ignored) and then only the names whose hash
+// repeats. False when the directory could not be read.
+bool ReadLaterTwins(const std::wstring& directory, std::vector<std::wstring>& later);
 
 }  // namespace qf

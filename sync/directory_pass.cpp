@@ -217,7 +217,7 @@ private:
     static bool MayBeWritten(const Level& level, const std::vector<DirectoryIdentity>& written);
     bool NextLevel(std::wstring& source, std::wstring& target, std::wstring& relative);
     bool TargetOnTheWay(const Level& level) const;
-    bool IsLaterTwin(const Level& level, const ListedEntry& entry);
+    static bool IsLaterTwin(const Level& level, const ListedEntry& entry);
     void RemoveLeftovers(const Level& level);
     void Files(const Level& level);
     void File(const Level& level, const std::shared_ptr<const FilePlace>& place, const ListedEntry& entry);
@@ -329,14 +329,6 @@ bool Pass::ReadMoreDirectories(Level& level)
         more = false;
     }
     std::sort_heap(directories.begin(), directories.end(), later);
-    // Twins of a name taken in this or an earlier reading come right after it.
-    level.laterTwins.clear();
-    for (std::size_t i = 0; i < directories.size(); ++i) {
-        const std::wstring& before = i == 0 ? level.lastRead : directories[i - 1].name;
-        if ((i > 0 || level.readAny) && CompareNamesIgnoringCase(before, directories[i].name) == CSTR_EQUAL)
-            level.laterTwins.push_back(directories[i].name);
-    }
-    std::sort(level.laterTwins.begin(), level.laterTwins.end());
     if (!directories.empty()) {
         level.lastRead = directories.back().name;
         level.readAny = true;
@@ -385,6 +377,8 @@ void Pass::Enter(const std::wstring& source, const std::wstring& target, const s
         level->target.names = std::make_unique<NameIndex>(level->target.listing.entries);
     if (level->source.listing.complete)
         level->laterTwins = LaterTwins(level->source.listing.entries);
+    else
+        ReadLaterTwins(level->source.path, level->laterTwins);  // a failed reading is told below
     RemoveLeftovers(*level);
     Files(*level);
     KeepForDescent(*level);
@@ -426,14 +420,11 @@ bool Pass::TargetOnTheWay(const Level& level) const
                        [&](const std::unique_ptr<Level>& earlier) { return level.target.MayBeAgain(earlier->target); });
 }
 
-// True for a source entry whose name differs only in case from one that comes before it in
-// NameOrderLess, in a level whose entries are read again: asked of the file system.
+// True for a source entry whose name differs only in case from one of its kind that comes
+// before it in NameOrderLess.
 bool Pass::IsLaterTwin(const Level& level, const ListedEntry& entry)
 {
-    if (level.source.listing.complete || entry.IsDirectory())
-        return std::binary_search(level.laterTwins.begin(), level.laterTwins.end(), entry.name);
-    std::wstring first;
-    return FindFirstTwin(level.source.path, entry, first) == Lookup::Found && first != entry.name;
+    return std::binary_search(level.laterTwins.begin(), level.laterTwins.end(), entry.name);
 }
 
 // Temporaries of killed copies go whether or not their files still exist; a file of that
