@@ -146,17 +146,18 @@ TEST(DiskFull, InPlaceCopiesThatDoNotFitKeepOldFilesWhole)
     ScratchTree target(volume);
     const std::wstring dst = target.Path();
     const std::wstring filler = volume + L"\\filler.bin";
-    ASSERT_TRUE(source.File(L"grows.bin", qf::test::PatternContent(3 << 20, 1)));
-    ASSERT_TRUE(target.File(L"grows.bin", qf::test::PatternContent(1 << 20, 2)));
-    ASSERT_TRUE(source.File(L"new.bin", qf::test::PatternContent(3 << 20, 3)));
-    ASSERT_TRUE(source.File(L"same-size.bin", qf::test::PatternContent(512 << 10, 4)));
-    ASSERT_TRUE(target.File(L"same-size.bin", qf::test::PatternContent(512 << 10, 5)));
+    ASSERT_TRUE(source.File(L"grows.bin", qf::test::PatternContent(5 << 19, 1)));  // 2.5 MiB
+    ASSERT_TRUE(target.File(L"grows.bin", qf::test::PatternContent(1 << 19, 2)));
+    ASSERT_TRUE(source.File(L"new.bin", qf::test::PatternContent(2 << 20, 3)));
+    ASSERT_TRUE(source.File(L"same-size.bin", qf::test::PatternContent(256 << 10, 4)));
+    ASSERT_TRUE(target.File(L"same-size.bin", qf::test::PatternContent(256 << 10, 5)));
     ASSERT_TRUE(qf::test::SetWriteTicks(target.Path(L"grows.bin"), 130000000000000000ull));
     const std::wstring oldGrows = Md5OfFile(target.Path(L"grows.bin"));
 
-    // Four MiB free: each temporary fits (3 MiB), but not a further 2 or 3 MiB beside it; the
-    // same-size file needs no more room than its old content had.
-    Fill(filler, 4 << 20);
+    // 3.5 MiB free: each temporary fits (2.5 and 2 MiB), but not the further 2 MiB each needs
+    // beside it; the same-size file needs no more room than its old content had. Freed, the
+    // volume holds them all, with a temporary beside each.
+    Fill(filler, 7 << 19);
     qf::SetPlaceCallsForTesting(&kRenamesNothing);
     const qf::PassFailures failures = qf::DirectoryPass(source.Path(), dst);
     qf::SetPlaceCallsForTesting(nullptr);

@@ -302,7 +302,9 @@ TEST_P(DirectoryPass, SourceChangingWhileWrittenInPlaceLeavesTheOldTargetWhole)
     ScratchTree tree;
     const std::size_t size = 16 << 20;
     tree.File(L"src\\plain.txt", "a plain new file");
-    const wchar_t* growing[] = {L"growing-1.bin", L"growing-2.bin"};
+    // One level down, so that a copy of the level above (the first, which finds out how the
+    // storage places files) is made before them.
+    const wchar_t* growing[] = {L"sub\\growing-1.bin", L"sub\\growing-2.bin"};
     std::string old[2];
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(tree.File(std::wstring(L"src\\") + growing[i], qf::test::PatternContent(size, 10 + i)));
