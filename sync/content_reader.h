@@ -1,7 +1,9 @@
 #pragma once
 // Reads one file's content in large sequential blocks, the way the digest sees it. Opened with
-// every kind of sharing allowed, so that no other program's save, rename or delete is refused
-// while a pass reads, and a file an editor holds open is read all the same. A file that cannot
+// every kind of sharing allowed, so that a file an editor holds open is read all the same, and
+// other programs may read, write, rename and remove it meanwhile. The platform still refuses to
+// replace a file any program holds open, so a save that renames a new file over it can be
+// refused while it is read: the file is closed as soon as its content is in. A file that cannot
 // be opened, or whose read fails part-way, counts as empty content.
 #include "win/unique_handle.h"
 

@@ -1,20 +1,27 @@
 #pragma once
-// Copies a file into a target directory without ever leaving a half-written file under its
-// real name, without ever writing over a file the engine did not mean to replace, and without
-// getting in the way of the programs the user works in:
+// Copies a file into a target directory without ever writing over a file the engine did not
+// mean to replace, and without getting in the way of the programs the user works in:
 //
 //   SafeCopy copier;                 // one per pass, on one thread
 //   bool done = copier.Copy(source, targetDirectory, name, replace);
 //
 // The source is read with every kind of sharing allowed, so a file an editor holds open is
-// backed up and the user's own save, rename or delete is never refused because of a copy; a
-// source that changes while it is read is not placed (the next pass tries again). The content
-// goes into a new marked temporary beside the target (see temporary_file.h), which then takes
-// the target's name in one step. Where the storage refuses that step (shares refuse to rename
-// an open file; some replace by removing first; some let a file be changed but not removed),
-// the copy is placed the way the platform's own copy would manage, and the old file is never
-// lost: either the new content or the old file is there under the name. Whatever happens, no
-// temporary the copy made is left behind.
+// backed up, and it is open only while it is read. Other programs may read, write, rename and
+// remove it meanwhile; but the platform refuses to replace a file that any program holds open,
+// so a save that renames a new file over it can be refused during that read. A source that
+// changes while it is read is not placed (the next pass tries again).
+//
+// The content always goes into a new marked temporary beside the target first (see
+// temporary_file.h); nothing under the name is touched before that temporary is whole, from one
+// state of the source. Where the storage allows it, the temporary then takes the target's name
+// in one step, and the name holds either the old file or the whole new one, whatever stops the
+// copy. Where it refuses that step (shares refuse to rename an open file; some replace by
+// removing first; some let a file be changed but not removed), the copy is placed the way the
+// platform's own copy would manage, from the finished temporary: by path once closed, else
+// written under the name (see WriteInPlace). Written so, the old file is kept whole when the
+// copy fails for room or length, and a link is never written through; only a kill or a failing
+// disk while the content is written can leave it torn, which the next pass mends. Whatever
+// happens, no temporary the copy made is left behind.
 #include "sync/temporary_file.h"
 
 #include <windows.h>
@@ -51,13 +58,14 @@ public:
 
 private:
     struct Job;
-    bool Fill(HANDLE to, HANDLE from, const FileState& source, bool fromSource);
+    bool Fill(HANDLE to, HANDLE from, const FileState& source);
     bool Place(Job& job);
     bool PlaceByPath(Job& job);
     enum class Placing;
     Placing Probe(Job& job);
     bool WriteFromTemporary(Job& job, bool storageCannotRename);
-    bool WriteInPlace(Job& job, HANDLE from, bool fromSource, bool storageCannotRename);
+    bool WriteInPlace(Job& job, HANDLE content, bool storageCannotRename);
+    bool TakeOverPlaced(Job& job);
     void KeepTimes(Job& job);
 
     std::unique_ptr<unsigned char[]> block_;

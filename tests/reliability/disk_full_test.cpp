@@ -4,6 +4,7 @@
 // QF_SMALL_VOLUME (tools/reliability/with-small-volume.sh mounts one); without it the test
 // is skipped.
 #include "sync/directory_pass.h"
+#include "sync/safe_copy.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
@@ -121,6 +122,58 @@ TEST(DiskFull, FailedCopiesKeepOldFilesWholeAndTheNextPassCompletes)
     qf::DirectoryPass(source.Path(), dst);
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(Md5OfFile(target.Path(cases[i].name)), newDigests[i]) << cases[i].name;
+    EXPECT_TRUE(TemporaryLeftovers(dst).empty());
+}
+
+// A storage on which no rename succeeds: every copy is written under its name from a finished
+// temporary, which still holds its room while it is written. A copy that does not fit beside it
+// fails before anything under the name is cut or overwritten: the old file stays whole, no part
+// of a new one stays under its name, and the next pass completes the target.
+bool RenamesNothing()
+{
+    SetLastError(ERROR_BUSY);
+    return false;
+}
+const qf::PlaceCalls kRenamesNothing = {[](HANDLE, const std::wstring&, bool) { return RenamesNothing(); },
+                                        [](const std::wstring&, const std::wstring&, bool) { return RenamesNothing(); }};
+
+TEST(DiskFull, InPlaceCopiesThatDoNotFitKeepOldFilesWhole)
+{
+    std::wstring volume = SmallVolume();
+    if (volume.empty())
+        GTEST_SKIP() << "no small volume given (QF_SMALL_VOLUME); run through with-small-volume.sh";
+    ScratchTree source;
+    ScratchTree target(volume);
+    const std::wstring dst = target.Path();
+    const std::wstring filler = volume + L"\\filler.bin";
+    ASSERT_TRUE(source.File(L"grows.bin", qf::test::PatternContent(5 << 19, 1)));  // 2.5 MiB
+    ASSERT_TRUE(target.File(L"grows.bin", qf::test::PatternContent(1 << 19, 2)));
+    ASSERT_TRUE(source.File(L"new.bin", qf::test::PatternContent(2 << 20, 3)));
+    ASSERT_TRUE(source.File(L"same-size.bin", qf::test::PatternContent(256 << 10, 4)));
+    ASSERT_TRUE(target.File(L"same-size.bin", qf::test::PatternContent(256 << 10, 5)));
+    ASSERT_TRUE(qf::test::SetWriteTicks(target.Path(L"grows.bin"), 130000000000000000ull));
+    const std::wstring oldGrows = Md5OfFile(target.Path(L"grows.bin"));
+
+    // 3.5 MiB free: each temporary fits (2.5 and 2 MiB), but not the further 2 MiB each needs
+    // beside it; the same-size file needs no more room than its old content had. Freed, the
+    // volume holds them all, with a temporary beside each.
+    Fill(filler, 7 << 19);
+    qf::SetPlaceCallsForTesting(&kRenamesNothing);
+    const qf::PassFailures failures = qf::DirectoryPass(source.Path(), dst);
+    qf::SetPlaceCallsForTesting(nullptr);
+    EXPECT_EQ(failures.files, 2u);
+    EXPECT_EQ(Md5OfFile(target.Path(L"grows.bin")), oldGrows) << "the old file is no longer whole";
+    EXPECT_EQ(qf::test::WriteTicks(target.Path(L"grows.bin")), 130000000000000000ull) << "the old file's time changed";
+    EXPECT_FALSE(qf::test::Exists(target.Path(L"new.bin"))) << "part of a new file under its name";
+    EXPECT_EQ(Md5OfFile(target.Path(L"same-size.bin")), Md5OfFile(source.Path(L"same-size.bin")));
+    EXPECT_TRUE(TemporaryLeftovers(dst).empty());
+
+    qf::test::RemoveTree(filler);
+    qf::SetPlaceCallsForTesting(&kRenamesNothing);
+    EXPECT_FALSE(qf::DirectoryPass(source.Path(), dst).Any());
+    qf::SetPlaceCallsForTesting(nullptr);
+    for (const wchar_t* name : {L"grows.bin", L"new.bin", L"same-size.bin"})
+        EXPECT_EQ(Md5OfFile(target.Path(name)), Md5OfFile(source.Path(name))) << name;
     EXPECT_TRUE(TemporaryLeftovers(dst).empty());
 }
 

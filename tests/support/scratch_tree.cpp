@@ -268,4 +268,12 @@ bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target)
     return RunUnixUntil(L"ln -s", {target, link}, IsDirectoryPath);
 }
 
+bool MakeFileLink(const std::wstring& link, const std::wstring& target)
+{
+    auto made = [](const std::wstring& path) { return Exists(path) && !IsDirectoryPath(path); };
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) && made(link))
+        return true;
+    return RunUnixUntil(L"ln -s", {target, link}, made);
+}
+
 }  // namespace qf::test

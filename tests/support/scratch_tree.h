@@ -62,5 +62,8 @@ bool KeepsAttributes(const std::wstring& directory, DWORD attributes);
 bool TakesNamesOutsideAscii(const std::wstring& directory);
 // A directory symbolic link at `link` pointing to `target`; false when the platform refuses.
 bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target);
+// A file symbolic link at `link` pointing to the existing file `target`; false when the
+// platform refuses.
+bool MakeFileLink(const std::wstring& link, const std::wstring& target);
 
 }  // namespace qf::test

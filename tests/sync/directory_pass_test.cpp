@@ -1,7 +1,9 @@
 // The directory pass on real trees: the decision table, descent, paths and names, loops.
 #include "sync/directory_pass.h"
 #include "sync/directory_listing.h"
+#include "sync/file_work.h"
 #include "sync/safe_copy.h"
+#include "tests/support/file_content.h"
 #include "tests/support/scratch_tree.h"
 #include "win/unique_handle.h"
 
@@ -244,6 +246,128 @@ TEST_P(DirectoryPass, ReplacesWhereTheStorageRefusesTheUsualWay)
         EXPECT_EQ(qf::test::WriteTicks(tree.Path(L"dst\\changed.doc")), kOldTime) << what;
         EXPECT_EQ(GetFileAttributesW(tree.Path(L"dst\\changed.doc").c_str()) & qf::kTemporaryMark, 0u) << what;
         EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty()) << what;
+    }
+}
+
+// A storage on which no rename ever succeeds (and nothing is removed by one): every copy is
+// written under its name, from a finished temporary.
+bool RenamesNothing()
+{
+    SetLastError(ERROR_BUSY);
+    return false;
+}
+const qf::PlaceCalls kRenamesNothing = {[](HANDLE, const std::wstring&, bool) { return RenamesNothing(); },
+                                        [](const std::wstring&, const std::wstring&, bool) { return RenamesNothing(); }};
+
+// Appends to the file named in gGrowing, every millisecond, while a copy reads it: another
+// program still writing it.
+struct Growing {
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::wstring path;
+    bool stop = false;
+} gGrowing;
+
+DWORD WINAPI GrowWhileCopied(void*)
+{
+    const std::string piece(4096, 'g');
+    for (;;) {
+        std::wstring path;
+        AcquireSRWLockExclusive(&gGrowing.lock);
+        const bool stop = gGrowing.stop;
+        path = gGrowing.path;
+        ReleaseSRWLockExclusive(&gGrowing.lock);
+        if (stop)
+            return 0;
+        if (!path.empty()) {
+            qf::FileHandle file(CreateFileW(qf::test::Extended(path).c_str(), FILE_APPEND_DATA,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+            DWORD written = 0;
+            if (file)
+                WriteFile(file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr);
+        }
+        Sleep(1);
+    }
+}
+
+// Before each copy: the sources named growing-* grow while they are copied, others stay.
+void GrowTheGrowingSources(const std::wstring& path, bool copy)
+{
+    if (!copy)
+        return;
+    const bool growing = path.find(L"\\growing-") != std::wstring::npos;
+    AcquireSRWLockExclusive(&gGrowing.lock);
+    gGrowing.path = growing ? path : std::wstring();
+    ReleaseSRWLockExclusive(&gGrowing.lock);
+}
+
+// Where nothing can be renamed, a copy is written under the name only from a finished
+// temporary of one state of the source: a source that grows while it is read leaves the old
+// target whole (not cut, not half overwritten), and is told; the next pass copies it.
+TEST_P(DirectoryPass, SourceChangingWhileWrittenInPlaceLeavesTheOldTargetWhole)
+{
+    ScratchTree tree;
+    const std::size_t size = 16 << 20;
+    tree.File(L"src\\plain.txt", "a plain new file");
+    // One level down, so that a copy of the level above (the first, which finds out how the
+    // storage places files) is made before them.
+    const wchar_t* growing[] = {L"sub\\growing-1.bin", L"sub\\growing-2.bin"};
+    std::string old[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(tree.File(std::wstring(L"src\\") + growing[i], qf::test::PatternContent(size, 10 + i)));
+        old[i] = qf::test::PatternContent(size / 2, 20 + i);
+        ASSERT_TRUE(tree.File(std::wstring(L"dst\\") + growing[i], old[i]));
+    }
+    gGrowing.stop = false;
+    gGrowing.path.clear();
+    qf::KernelHandle grower(CreateThread(nullptr, 0, GrowWhileCopied, nullptr, 0, nullptr));
+    ASSERT_TRUE(grower);
+    qf::SetPlaceCallsForTesting(&kRenamesNothing);
+    qf::SetTaskHookForTesting(GrowTheGrowingSources);
+    const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+    qf::SetTaskHookForTesting(nullptr);
+    AcquireSRWLockExclusive(&gGrowing.lock);
+    gGrowing.stop = true;
+    ReleaseSRWLockExclusive(&gGrowing.lock);
+    WaitForSingleObject(grower.get(), INFINITE);
+
+    EXPECT_EQ(failures.files, 2u);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(ReadBytes(tree.Path(std::wstring(L"dst\\") + growing[i])) == old[i])
+            << "the old target of " << i << " is no longer whole";
+    EXPECT_EQ(ReadBytes(tree.Path(L"dst\\plain.txt")), "a plain new file");
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
+
+    // Left alone, the sources are copied whole by the next pass, in place.
+    EXPECT_FALSE(qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst")).Any());
+    qf::SetPlaceCallsForTesting(nullptr);
+    for (const wchar_t* name : growing)
+        EXPECT_TRUE(ReadBytes(tree.Path(std::wstring(L"dst\\") + name)) == ReadBytes(tree.Path(std::wstring(L"src\\") + name)))
+            << "not mended";
+    EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty());
+}
+
+// Where nothing can be renamed, a link in the target is never written through: the file it
+// leads to, outside the target, keeps its content, and the copy is told. The other files are
+// written in place as usual.
+TEST_P(DirectoryPass, LinkInTheTargetIsNotWrittenThroughInPlace)
+{
+    ScratchTree tree;
+    tree.File(L"src\\linked.doc", "the source's new content");
+    tree.File(L"src\\other.doc", "other, new");
+    tree.File(L"dst\\other.doc", "other, old");
+    tree.File(L"outside\\linked.doc", "outside the target");
+    if (!qf::test::MakeFileLink(tree.Path(L"dst\\linked.doc"), tree.Path(L"outside\\linked.doc")))
+        GTEST_SKIP() << "no file link can be made here";
+    for (int pass = 1; pass <= 2; ++pass) {
+        qf::SetPlaceCallsForTesting(&kRenamesNothing);
+        const qf::PassFailures failures = qf::DirectoryPass(tree.Path(L"src"), tree.Path(L"dst"));
+        qf::SetPlaceCallsForTesting(nullptr);
+        EXPECT_EQ(failures.files, 1u) << pass;
+        EXPECT_EQ(failures.firstFile, tree.Path(L"src\\linked.doc")) << pass;
+        EXPECT_EQ(ReadBytes(tree.Path(L"outside\\linked.doc")), "outside the target") << pass;
+        EXPECT_EQ(ReadBytes(tree.Path(L"dst\\other.doc")), "other, new") << pass;
+        EXPECT_TRUE(qf::test::TemporaryLeftovers(tree.Path(L"dst")).empty()) << pass;
     }
 }
 
