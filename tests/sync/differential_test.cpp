@@ -235,7 +235,7 @@ void Walk(const TreePlan& plan, const std::wstring& root, const std::wstring& re
 // What the engine told, as places in the trees: a file's copy, a directory and all below it.
 class Told {
 public:
-    Told(const TreePlan& plan) : plan_(plan) {}
+    explicit Told(const TreePlan& plan) : plan_(plan) {}
     void Add(bool directory, const std::wstring& relative)
     {
         for (const std::wstring& path : {relative, qf::test::OnTargetSide(plan_, relative)})
