@@ -15,6 +15,7 @@ namespace {
 struct Entry {
     std::wstring name;
     bool directory = false;
+    bool empty = false;
 };
 
 bool SameName(const std::wstring& a, const std::wstring& b)
@@ -34,7 +35,8 @@ bool List(const std::wstring& directory, std::vector<Entry>& entries)
     do {
         const std::wstring name = found.cFileName;
         if (name != L"." && name != L"..")
-            entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+            entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                               found.nFileSizeLow == 0 && found.nFileSizeHigh == 0});
     } while (FindNextFileW(find.get(), &found));
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
@@ -155,6 +157,10 @@ private:
         Entry existing;
         const bool exists = Find(targets, name, existing);
         std::string content;
+        // Two empty files hold the same content without a read.
+        const auto listed = std::find_if(sources.begin(), sources.end(), [&](const Entry& e) { return e.name == name; });
+        if (exists && !existing.directory && existing.empty && listed->empty)
+            return;
         if ((exists && existing.directory) || !ReadWhole(sourceFile, content)) {
             failures.files.push_back(sourceFile);
             return;
