@@ -265,7 +265,8 @@ void Planner::ReadBackOverlap()
 {
     File(L"T\\f", Content(4));
     File(L"T\\y\\f", Content(4));
-    File(L"T\\y\\y\\f", Content(4));
+    // Of another length, the later copy is due at once, ahead of the earlier one's reads.
+    File(L"T\\y\\y\\f", Content(random_.Percent(30) ? 4 : 6));
 }
 
 // A storage that renames nothing, and a source saved again while its copy is written.
@@ -338,8 +339,6 @@ void Planner::CaseNames()
         if (n == 0 && Taken(path))
             return;
         File(path, random_.Percent(30) ? Content(7) : Small());
-        if (n > 0)
-            plan_.renames.emplace_back(path, directory + L"\\case-" + std::to_wstring(n) + L".tmp");
     }
     const std::wstring counterpart = OnTargetSide(plan_, directory + random_.Pick(spellings));
     if (random_.Percent(60) && !Taken(counterpart) && HasDirectory(counterpart.substr(0, counterpart.rfind(L'\\'))))
@@ -395,13 +394,48 @@ std::string Narrow(const std::wstring& text)
     return std::string(text.begin(), text.end());
 }
 
-std::string Quoted(const std::wstring& root, const std::wstring& relative)
+// Files up to this size are made by the shell, larger ones through Wine.
+constexpr std::size_t kScriptedFile = 64;
+
+// Shell text for `relative` under `root`. Only the root's parent, which exists, is asked of
+// Wine: its lookup ignores case, and would give a name as it finds it.
+class UnixNames {
+public:
+    explicit UnixNames(const std::wstring& root)
+    {
+        const std::size_t slash = root.rfind(L'\\');
+        base_ = Narrow(UnixPath(root.substr(0, slash)) + L"/" + root.substr(slash + 1));
+    }
+    bool Known() const { return base_.find('/') == 0; }
+    std::string operator()(const std::wstring& relative) const
+    {
+        std::string path = base_;
+        if (!relative.empty())
+            path += "/" + Narrow(relative);
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return "'" + path + "' ";
+    }
+
+private:
+    std::string base_;
+};
+
+std::string Octal(const std::string& content)
 {
-    // Wine would take the name as its own lookup finds it, which ignores case: only the
-    // directory is asked for.
-    const std::wstring path = relative.empty() ? root : root + L"\\" + relative;
-    const std::size_t slash = path.rfind(L'\\');
-    return "'" + Narrow(UnixPath(path.substr(0, slash)) + L"/" + path.substr(slash + 1)) + "' ";
+    std::string text;
+    for (unsigned char c : content) {
+        text += '\\';
+        text += static_cast<char>('0' + (c >> 6));
+        text += static_cast<char>('0' + ((c >> 3) & 7));
+        text += static_cast<char>('0' + (c & 7));
+    }
+    return text;
+}
+
+void MakeDirectories(const std::wstring& path)
+{
+    for (std::size_t slash = path.find(L'\\', 3); slash != std::wstring::npos; slash = path.find(L'\\', slash + 1))
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
 }
 
 }  // namespace
@@ -416,23 +450,24 @@ TreePlan PlanTrees(unsigned seed)
 bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots, std::string& unixLines)
 {
     for (const std::wstring& root : roots) {
-        if (!CreateDirectoryW(root.c_str(), nullptr))
+        const UnixNames names(root);
+        if (!names.Known())
             return false;
+        unixLines += "mkdir -p " + names(L"");
         for (const std::wstring& directory : plan.directories)
-            if (!CreateDirectoryW((root + L"\\" + directory).c_str(), nullptr))
-                return false;
+            unixLines += names(directory);
+        unixLines += "\n";
         for (const auto& [path, content] : plan.files) {
-            std::wstring made = path;
-            for (const auto& rename : plan.renames)
-                if (rename.first == path)
-                    made = rename.second;
-            if (!WriteBytes(root + L"\\" + made, content))
-                return false;
+            if (content.size() > kScriptedFile) {
+                MakeDirectories(root + L"\\" + path);
+                if (!WriteBytes(root + L"\\" + path, content))
+                    return false;
+            } else {
+                unixLines += (content.empty() ? ": " : "printf '" + Octal(content) + "' ") + "> " + names(path) + "\n";
+            }
         }
-        for (const auto& [path, made] : plan.renames)
-            unixLines += "mv " + Quoted(root, made) + Quoted(root, path) + "\n";
         for (const PlannedLink& link : plan.links)
-            unixLines += "ln -s " + Quoted(root, link.to) + Quoted(root, link.path) + "\n";
+            unixLines += "ln -s " + names(link.to) + names(link.path) + "\n";
     }
     return true;
 }
@@ -458,7 +493,7 @@ bool RemoveTrees(const std::wstring& directory, const std::vector<std::wstring>&
 {
     std::string lines = "rm -rf ";
     for (const std::wstring& root : roots)
-        lines += Quoted(root, L"");
+        lines += UnixNames(root)(L"");
     return RunUnix(directory, lines + "\n");
 }
 

@@ -46,7 +46,6 @@ struct TreePlan {
     std::wstring target;
     std::vector<std::wstring> directories;  // parents before children
     std::vector<std::pair<std::wstring, std::string>> files;
-    std::vector<std::pair<std::wstring, std::wstring>> renames;  // made as first, then renamed to second
     std::vector<PlannedLink> links;  // to directories or files
     std::vector<std::wstring> held;  // open without sharing while a pass runs
     std::vector<PlannedChange> changes;
@@ -57,9 +56,10 @@ struct TreePlan {
 };
 
 TreePlan PlanTrees(unsigned seed);
-// Makes the plan under each root, but for what only the system can make under Wine (links,
-// names that differ only in case), whose shell lines it adds to `unixLines`. False when
-// something could not be made (a test then reports the seed, not a mismatch).
+// Adds to `unixLines` the shell lines that make the plan under each root (under Wine only the
+// shell makes links and names that differ only in case, and it makes small files far quicker);
+// large files are written at once. False when something could not be made (a test then
+// reports the seed, not a mismatch).
 bool MakeTrees(const TreePlan& plan, const std::vector<std::wstring>& roots, std::string& unixLines);
 // Runs shell lines, from a script in `directory`, and waits for them.
 bool RunUnix(const std::wstring& directory, const std::string& lines);

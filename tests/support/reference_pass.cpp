@@ -137,7 +137,8 @@ public:
                 File(source, target, sources, targets, entry.name);
         way_.push_back(identity);
         // Sub-directories in one order whatever the listing's: case ignored first, then exact.
-        std::sort(sources.begin(), sources.end(), [](const Entry& a, const Entry& b) { return NameOrderLess(a.name, b.name); });
+        std::sort(sources.begin(), sources.end(),
+                  [](const Entry& a, const Entry& b) { return NameOrderLess(a.name, b.name); });
         Entry existing;
         const Entry* previous = nullptr;  // the directory before, whose twins are not entered
         for (const Entry& entry : sources) {
