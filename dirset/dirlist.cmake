@@ -32,4 +32,4 @@ qf_add_test(directory_ops_test
 qf_add_test(shell_folder_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/dirset/shell_folder_test.cpp
   LIBS qf_dirlist_test_window
-  TIMEOUT 60)
+  TIMEOUT 300)
