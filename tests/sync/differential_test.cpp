@@ -84,9 +84,17 @@ qf::DirectoryIdentity Ids(const std::wstring& directory, const qf::DirectoryIden
         return {listed.volume, 0};
     case PlannedIds::One:
         return {listed.volume, 7};
-    case PlannedIds::ByName: {  // directories of one name share an id
-        std::wstring name = Lower(directory.substr(0, directory.size() - 1));
-        name = name.substr(name.rfind(L'\\') + 1);
+    case PlannedIds::ByName: {
+        // Directories of one name share an id, as on file systems whose ids repeat; one
+        // directory keeps its id whatever link it is reached through, as on any file system.
+        std::wstring real = directory.substr(0, directory.size() - 1);
+        qf::FileHandle handle(CreateFileW(real.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        wchar_t final[1024];
+        const DWORD length = handle ? GetFinalPathNameByHandleW(handle.get(), final, 1024, 0) : 0;
+        if (length > 0 && length < 1024)
+            real.assign(final, length);
+        const std::wstring name = Lower(real.substr(real.rfind(L'\\') + 1));
         return {listed.volume, 1 + std::hash<std::wstring>()(name) % 3};
     }
     default:
@@ -240,21 +248,32 @@ public:
     void Add(bool directory, const std::wstring& relative)
     {
         for (const std::wstring& path : {relative, qf::test::OnTargetSide(plan_, relative)})
-            (directory ? directories_ : files_).insert(qf::test::FollowLinks(plan_, path));
+            for (const std::wstring& place : {path, qf::test::FollowLinks(plan_, path)})
+                (directory ? directories_ : files_).insert(place);
+        // A directory not entered leaves alone all that its links lead to as well.
+        for (bool grown = directory; grown;) {
+            grown = false;
+            for (const qf::test::PlannedLink& link : plan_.links)
+                if (Within(link.path) && directories_.insert(qf::test::FollowLinks(plan_, link.to)).second)
+                    grown = true;
+        }
     }
     bool Covers(const std::wstring& relative) const
     {
-        for (const std::wstring& path : {relative, qf::test::OnTargetSide(plan_, relative)}) {
-            const std::wstring place = qf::test::FollowLinks(plan_, path);
-            if (files_.count(place) || std::any_of(directories_.begin(), directories_.end(), [&](const std::wstring& d) {
-                    return place == d || Under(place, d);
-                }))
-                return true;
-        }
+        for (const std::wstring& path : {relative, qf::test::OnTargetSide(plan_, relative)})
+            for (const std::wstring& place : {path, qf::test::FollowLinks(plan_, path)})
+                if (files_.count(place) || Within(place))
+                    return true;
         return false;
     }
 
 private:
+    bool Within(const std::wstring& place) const
+    {
+        return std::any_of(directories_.begin(), directories_.end(),
+                           [&](const std::wstring& d) { return place == d || Under(place, d); });
+    }
+
     const TreePlan& plan_;
     std::set<std::wstring> files_;
     std::set<std::wstring> directories_;
@@ -325,11 +344,18 @@ std::vector<std::string> Compare(const TreePlan& plan, const Snapshot& engine, c
     for (const Snapshot* side : {&engine, &reference})
         for (const auto& file : *side)
             paths.insert(file.first);
+    auto at = [](const Snapshot& side, const std::wstring& path) {
+        const auto found = side.find(path);
+        return found == side.end() ? std::nullopt : std::optional<std::string>(found->second);
+    };
+    // A file left as it was by a told failure may be read again later, where the target leads
+    // back into the source: its copies may hold that old content too.
+    for (const std::wstring& path : paths)
+        if (told.Covers(path))
+            states.insert({at(reference, path), at(engine, path)});
     for (const std::wstring& path : paths) {
-        const auto e = engine.find(path);
-        const auto r = reference.find(path);
-        const std::optional<std::string> got = e == engine.end() ? std::nullopt : std::optional<std::string>(e->second);
-        const std::optional<std::string> expected = r == reference.end() ? std::nullopt : std::optional<std::string>(r->second);
+        const std::optional<std::string> got = at(engine, path);
+        const std::optional<std::string> expected = at(reference, path);
         const std::wstring name = path.substr(path.rfind(L'\\') + 1);
         if (got && name.compare(0, 10, L".quenfold-") == 0) {
             problems.push_back(Narrow(path) + ": a temporary was left");
@@ -362,10 +388,31 @@ std::wstring Root(const std::wstring& scratch, const wchar_t* side, unsigned see
     return scratch + L"\\" + side + std::to_wstring(seed);
 }
 
+// With QF_DIFF_VERBOSE set, a seed's plan and what the engine told, to read a mismatch by.
+void PrintPlan(const TreePlan& plan, const std::vector<std::pair<bool, std::wstring>>& engineTold)
+{
+    if (!std::getenv("QF_DIFF_VERBOSE"))
+        return;
+    std::cout << "PLAN " << Narrow(plan.source) << " into " << Narrow(plan.target) << "\n";
+    for (const std::wstring& directory : plan.directories)
+        std::cout << "  dir  " << Narrow(directory) << "\n";
+    for (const auto& [path, content] : plan.files)
+        std::cout << "  file " << Narrow(path) << " (" << content.size() << " bytes)\n";
+    for (const qf::test::PlannedLink& link : plan.links)
+        std::cout << "  link " << Narrow(link.path) << " -> " << Narrow(link.to) << "\n";
+    for (const std::wstring& held : plan.held)
+        std::cout << "  held " << Narrow(held) << "\n";
+    for (const auto& [directory, path] : engineTold)
+        std::cout << "  told " << (directory ? "directory " : "file ") << Narrow(path) << "\n";
+    std::cout << std::flush;
+}
+
 std::vector<std::string> RunSeed(const TreePlan& plan, const std::wstring& engineRoot, const std::wstring& referenceRoot)
 {
     Told told(plan);
-    for (const auto& [directory, path] : EnginePass(plan, engineRoot))
+    const std::vector<std::pair<bool, std::wstring>> engineTold = EnginePass(plan, engineRoot);
+    PrintPlan(plan, engineTold);
+    for (const auto& [directory, path] : engineTold)
         told.Add(directory, path);
     qf::test::ReferenceFailures failures;
     {
