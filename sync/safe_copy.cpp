@@ -143,6 +143,18 @@ bool OverReadOnly(const std::wstring& destination, Place place)
     return false;
 }
 
+// Writes all `size` bytes, however few each write takes.
+bool WriteAll(HANDLE to, const unsigned char* block, DWORD size)
+{
+    for (DWORD at = 0; at < size;) {
+        DWORD written = 0;
+        if (!WriteFile(to, block + at, size - at, &written, nullptr) || written == 0)
+            return false;
+        at += written;
+    }
+    return true;
+}
+
 // Reads to the end: only an empty read ends the content, since some redirectors and drivers
 // return less than asked before it. False on a failed read or write.
 bool CopyContent(HANDLE from, HANDLE to, unsigned char* block, unsigned long long& copied)
@@ -154,12 +166,8 @@ bool CopyContent(HANDLE from, HANDLE to, unsigned char* block, unsigned long lon
             return false;
         if (got == 0)
             return true;
-        for (DWORD at = 0; at < got;) {
-            DWORD written = 0;
-            if (!WriteFile(to, block + at, got - at, &written, nullptr) || written == 0)
-                return false;
-            at += written;
-        }
+        if (!WriteAll(to, block, got))
+            return false;
         copied += got;
     }
 }
@@ -172,12 +180,8 @@ bool CopyRange(HANDLE from, HANDLE to, unsigned char* block, unsigned long long 
         DWORD got = 0;
         if (!ReadFile(from, block, wanted, &got, nullptr) || got == 0)
             return false;
-        for (DWORD at = 0; at < got;) {
-            DWORD written = 0;
-            if (!WriteFile(to, block + at, got - at, &written, nullptr) || written == 0)
-                return false;
-            at += written;
-        }
+        if (!WriteAll(to, block, got))
+            return false;
         length -= got;
     }
     return true;
