@@ -13,7 +13,8 @@ and the unchanged pass against the Wine floors (list, open, read, close every fi
 tree; the same with MD5), md5sum of both trees and rsync -rc --checksum-choice=md5 --dry-run;
 it counts the requests each Wine run makes to the Wine server (strace), the requests of a first
 pass per copied file by kind (WINEDEBUG=+server), and the pass's peak memory. Prints the tables
-and writes them to BUILD/bench-results.md.
+and writes them to BUILD/bench-results.md. With --compare, an earlier build of qf-bench-pass is
+timed in turns with ours on every first and unchanged pass, and must not be slower.
 
 Wine programs run through the build's wine-run wrapper with the Wine server kept up, so a run
 pays only the start of one process; that start-up is measured on its own (a program that does
@@ -169,6 +170,22 @@ class Bench:
             if index > 0:
                 runs.append(result)
         return runs
+
+    def measure_beside(self, command, other, prepare=None):
+        """Two programs timed in turns, the one that goes first changing every round, so that
+        a machine that grows busier or quieter meanwhile weighs on both alike."""
+        mine, theirs = [], []
+        for index in range(self.options.runs + 1):
+            order = ((command, mine), (other, theirs)) if index % 2 == 0 else ((other, theirs), (command, mine))
+            for each, runs in order:
+                if prepare:
+                    prepare()
+                os.sync()
+                result = self.run(each)
+                result.net = result.inner if result.inner is not None else max(0.0, result.wall - self.startup)
+                if index > 0:
+                    runs.append(result)
+        return mine, theirs
 
     # --- set-up --------------------------------------------------------------------------
 
@@ -339,6 +356,9 @@ class Bench:
         label = {"office": "office mix", "large": "large files", "share": "small-file share",
                  "folders": "document folders"}[part]
         reset = lambda: tree.remove_files(first)  # noqa: E731
+        if self.options.compare_only:
+            self.measure_in_turns(part, label, source, same, first, files, reset)
+            return
         xcopy_command = self.wine("xcopy.exe", windows_path(source), windows_path(first), "/E", "/I", "/Y", "/Q")
 
         copy_floor_command = self.wine(self.floor_tool, "copy1", windows_path(source), windows_path(first))
@@ -349,10 +369,7 @@ class Bench:
         self.row("first pass, " + label, ours, "floor copy1 (no temporary)", copy_floor, 1.0)
         self.rows.append(("first pass, " + label, ours, "xcopy /E /I /Y /Q", xcopy, None))
         if self.options.compare:
-            other = self.measure(self.pass_command(source, first, self.options.compare), prepare=reset)
-            self.rows.append(("first pass, %s, %s" % (label, self.compare_name), other, "xcopy /E /I /Y /Q", xcopy, None))
-            self.count("first pass, %s, %s" % (label, self.compare_name), files,
-                       self.pass_command(source, first, self.options.compare), prepare=reset)
+            self.first_in_turns(label, source, first, files, reset)
         self.rows.append(("first pass, " + label, ours, "cp -a", cp, None))
         self.peak("first pass, " + label, ours)
         shutil.rmtree(copy, ignore_errors=True)
@@ -369,11 +386,7 @@ class Bench:
         rsync = self.measure(["rsync", "-rc", "--checksum-choice=md5", "--dry-run", source + "/", same + "/"])
         self.row("unchanged pass, " + label, ours, "floor read2", floor, 1.1)
         if self.options.compare:
-            other = self.measure(self.pass_command(source, same, self.options.compare))
-            self.rows.append(("unchanged pass, %s, %s" % (label, self.compare_name), other, "floor read2", floor, None))
-            self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
-                       self.pass_command(source, same, self.options.compare))
-            self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
+            self.unchanged_in_turns(label, source, same, files)
         self.rows.append(("unchanged pass, " + label, ours, "floor md5x2 (read2 + MD5)", hashed, 1.05))
         self.rows.append(("floor md5x2, " + label, hashed, "floor read2", floor, None))
         lockstep = self.measure(self.wine(self.floor_tool, "md5lock", windows_path(source), windows_path(same)))
@@ -409,6 +422,33 @@ class Bench:
         self.inner.append(("first pass, %s, quenfold-pass.exe under qf-bench-pass --child" % label,
                            child.output.strip()))
         reset()
+
+    def first_in_turns(self, label, source, first, files, reset):
+        mine, other = self.measure_beside(self.pass_command(source, first),
+                                          self.pass_command(source, first, self.options.compare), prepare=reset)
+        self.row("first pass, %s, in turns" % label, mine, "the --compare build", other, 1.0)
+        self.count("first pass, %s, %s" % (label, self.compare_name), files,
+                   self.pass_command(source, first, self.options.compare), prepare=reset)
+        return mine
+
+    def unchanged_in_turns(self, label, source, same, files):
+        mine, other = self.measure_beside(self.pass_command(source, same),
+                                          self.pass_command(source, same, self.options.compare))
+        self.row("unchanged pass, %s, in turns" % label, mine, "the --compare build", other, 1.0)
+        self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
+                   self.pass_command(source, same, self.options.compare))
+        self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
+        return mine
+
+    def measure_in_turns(self, part, label, source, same, first, files, reset):
+        """--compare-only: the two passes in turns with the earlier build, and nothing else."""
+        mine = self.first_in_turns(label, source, first, files, reset)
+        self.peak("first pass, " + label, mine)
+        self.count("first pass, " + label, files, self.pass_command(source, first), prepare=reset)
+        reset()
+        mine = self.unchanged_in_turns(label, source, same, files)
+        self.peak("unchanged pass, " + label, mine)
+        self.count("unchanged pass, " + label, 2 * files, self.pass_command(source, same))
 
     def measure_pair(self):
         """One large file unchanged and changed: the pass beside reading both files at once
@@ -614,12 +654,13 @@ class Bench:
         self.counts = []
         self.count("Wine start-up", 0, self.wine(self.floor_tool, "noop"))
         for part in self.parts:
-            if part == "pair":
-                self.measure_pair()
-            else:
+            if part != "pair":
                 self.measure_part(part)
-        self.measure_steps()
-        self.measure_md5_speed()
+            elif not self.options.compare_only:
+                self.measure_pair()
+        if not self.options.compare_only:
+            self.measure_steps()
+            self.measure_md5_speed()
         self.report()
         if not self.options.keep:
             for folder in (self.source, self.same, self.first, self.copy, os.path.join(self.work, "share-tree"),
@@ -645,7 +686,11 @@ def main():
     parser.add_argument("--parts", default="share,office,large,folders,pair",
                         help="trees to measure, of share, office, large, folders, pair (default: %(default)s)")
     parser.add_argument("--compare", metavar="EXE",
-                        help="another build of qf-bench-pass.exe (an earlier engine) measured beside ours")
+                        help="another build of qf-bench-pass.exe (an earlier engine), timed in turns with ours "
+                             "(goal: not slower)")
+    parser.add_argument("--compare-only", action="store_true",
+                        help="with --compare: only the first and the unchanged pass in turns, for more runs "
+                             "in less time")
     parser.add_argument("--full", action="store_true",
                         help="also the 1 %% changed run, the other floors and the tool's own peak")
     parser.add_argument("--quick", action="store_true",
@@ -659,6 +704,8 @@ def main():
         options.pair_mib = 128 if options.quick else 1024
     if options.quick:
         options.size_mib, options.files = 300, 2400
+    if options.compare_only and not options.compare:
+        parser.error("--compare-only needs --compare")
     if options.runs is None:
         options.runs = 3 if options.quick else 5
     Bench(options).main()
