@@ -22,6 +22,7 @@ nothing) and shown, and the "net" figures leave it out.
 """
 
 import argparse
+import math
 import os
 import shutil
 import statistics
@@ -173,9 +174,12 @@ class Bench:
 
     def measure_beside(self, command, other, prepare=None):
         """Two programs timed in turns, the one that goes first changing every round, so that
-        a machine that grows busier or quieter meanwhile weighs on both alike."""
+        a machine that grows busier or quieter meanwhile weighs on both alike. At least ten timed
+        rounds, so that the sign test of turns_table can tell, and an even number, so that each
+        goes first as often as the other."""
         mine, theirs = [], []
-        for index in range(self.options.runs + 1):
+        rounds = max(10, self.options.runs + self.options.runs % 2)
+        for index in range(rounds + 1):
             order = ((command, mine), (other, theirs)) if index % 2 == 0 else ((other, theirs), (command, mine))
             for each, runs in order:
                 if prepare:
@@ -284,6 +288,32 @@ class Bench:
         if theirs:
             line += "   %-22s %7.3f s" % (theirs_name, statistics.median(r.wall for r in theirs))
         print(line, flush=True)
+
+    def in_turns(self, what, mine, theirs):
+        self.row(what, mine, "the --compare build", theirs)
+        self.turns.append((what, mine, theirs))
+
+    def turns_table(self):
+        """Each round of two runs in turns compared on its own: both ran under the same load. The
+        pass counts as slower only when it lost so many rounds that two equal programs would lose
+        as many less than once in twenty (a one-sided sign test), since a single median of a few
+        runs lands either side of 1 for two equal programs alike."""
+        lines = ["| pass | rounds | ours faster | median of ours / theirs, round by round (net) | "
+                 "chance of losing as many rounds if equal | slower? |", "|---|---|---|---|---|---|"]
+        verdicts = []
+        for what, mine, theirs in self.turns:
+            ratios = [a.net / b.net for a, b in zip(mine, theirs) if b.net > 0]
+            rounds = len(ratios)
+            lost = sum(1 for ratio in ratios if ratio > 1)
+            chance = sum(math.comb(rounds, k) for k in range(lost, rounds + 1)) / 2 ** rounds
+            slower = chance < 0.05
+            lines.append("| %s | %d | %d | %.3f | %.3f | %s |" % (what, rounds, rounds - lost,
+                                                               statistics.median(ratios), chance,
+                                                               "yes" if slower else "no"))
+            verdicts.append("- %s: faster than the --compare build in %d of %d rounds, median ratio %.3f; "
+                            "goal not slower — %s" % (what, rounds - lost, rounds, statistics.median(ratios),
+                                                      "NOT met" if slower else "met"))
+        return lines, verdicts
 
     def table(self):
         lines = ["| measurement | ours min | ours median | ours net | CPU (+server) | against | their min "
@@ -426,7 +456,7 @@ class Bench:
     def first_in_turns(self, label, source, first, files, reset):
         mine, other = self.measure_beside(self.pass_command(source, first),
                                           self.pass_command(source, first, self.options.compare), prepare=reset)
-        self.row("first pass, %s, in turns" % label, mine, "the --compare build", other, 1.0)
+        self.in_turns("first pass, %s, in turns" % label, mine, other)
         self.count("first pass, %s, %s" % (label, self.compare_name), files,
                    self.pass_command(source, first, self.options.compare), prepare=reset)
         return mine
@@ -434,7 +464,7 @@ class Bench:
     def unchanged_in_turns(self, label, source, same, files):
         mine, other = self.measure_beside(self.pass_command(source, same),
                                           self.pass_command(source, same, self.options.compare))
-        self.row("unchanged pass, %s, in turns" % label, mine, "the --compare build", other, 1.0)
+        self.in_turns("unchanged pass, %s, in turns" % label, mine, other)
         self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
                    self.pass_command(source, same, self.options.compare))
         self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
@@ -589,6 +619,11 @@ class Bench:
         lines.append("")
         table, verdicts = self.table()
         lines += table
+        if self.turns:
+            turns, turn_verdicts = self.turns_table()
+            lines += ["", "## In turns with the --compare build (%s)" % self.options.compare, ""]
+            lines += turns
+            verdicts += turn_verdicts
         lines += ["", "## Requests to the Wine server (strace -f -c on wine64: write + writev calls)", ""]
         lines.append("\"less start-up\" takes off the requests of a program that does nothing; \"per file\" divides "
                      "that by the files the run touches (both trees for the unchanged pass and the floor).")
@@ -652,6 +687,7 @@ class Bench:
         self.make_trees()
         self.measure_startup()
         self.counts = []
+        self.turns = []
         self.count("Wine start-up", 0, self.wine(self.floor_tool, "noop"))
         for part in self.parts:
             if part != "pair":
