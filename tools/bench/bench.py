@@ -34,6 +34,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import tree  # noqa: E402
 
+COMPARED = "the --compare build"
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 
@@ -70,7 +71,6 @@ class Bench:
         self.env["WINEDEBUG"] = "-all"
         self.rows = []
         self.parts = [part for part in options.parts.split(",") if part]
-        self.compare_name = os.path.basename(options.compare or "")
         self.notes = []
         self.startup = 0.0
         self.server_pid = None
@@ -290,7 +290,7 @@ class Bench:
         print(line, flush=True)
 
     def in_turns(self, what, mine, theirs):
-        self.row(what, mine, "the --compare build", theirs)
+        self.row(what, mine, COMPARED, theirs)
         self.turns.append((what, mine, theirs))
 
     def turns_table(self):
@@ -387,7 +387,7 @@ class Bench:
                  "folders": "document folders"}[part]
         reset = lambda: tree.remove_files(first)  # noqa: E731
         if self.options.compare_only:
-            self.measure_in_turns(part, label, source, same, first, files, reset)
+            self.measure_in_turns(label, source, same, first, files, reset)
             return
         xcopy_command = self.wine("xcopy.exe", windows_path(source), windows_path(first), "/E", "/I", "/Y", "/Q")
 
@@ -457,7 +457,7 @@ class Bench:
         mine, other = self.measure_beside(self.pass_command(source, first),
                                           self.pass_command(source, first, self.options.compare), prepare=reset)
         self.in_turns("first pass, %s, in turns" % label, mine, other)
-        self.count("first pass, %s, %s" % (label, self.compare_name), files,
+        self.count("first pass, %s, %s" % (label, COMPARED), files,
                    self.pass_command(source, first, self.options.compare), prepare=reset)
         return mine
 
@@ -465,12 +465,12 @@ class Bench:
         mine, other = self.measure_beside(self.pass_command(source, same),
                                           self.pass_command(source, same, self.options.compare))
         self.in_turns("unchanged pass, %s, in turns" % label, mine, other)
-        self.count("unchanged pass, %s, %s" % (label, self.compare_name), 2 * files,
+        self.count("unchanged pass, %s, %s" % (label, COMPARED), 2 * files,
                    self.pass_command(source, same, self.options.compare))
-        self.peak("unchanged pass, %s, %s" % (label, self.compare_name), other)
+        self.peak("unchanged pass, %s, %s" % (label, COMPARED), other)
         return mine
 
-    def measure_in_turns(self, part, label, source, same, first, files, reset):
+    def measure_in_turns(self, label, source, same, first, files, reset):
         """--compare-only: the two passes in turns with the earlier build, and nothing else."""
         mine = self.first_in_turns(label, source, first, files, reset)
         self.peak("first pass, " + label, mine)
