@@ -512,13 +512,27 @@ std::wstring FollowLinks(const TreePlan& plan, std::wstring relative)
     return relative;
 }
 
-std::wstring OnTargetSide(const TreePlan& plan, const std::wstring& relative)
+namespace {
+
+std::wstring MoveRow(const std::wstring& relative, const std::wstring& from, const std::wstring& to)
 {
     const std::wstring lower = Lower(relative);
-    const std::wstring source = Lower(plan.source);
-    if (lower == source || Under(lower, source))
-        return plan.target + relative.substr(source.size());
+    const std::wstring row = Lower(from);
+    if (lower == row || Under(lower, row))
+        return to + relative.substr(row.size());
     return relative;
+}
+
+}  // namespace
+
+std::wstring OnTargetSide(const TreePlan& plan, const std::wstring& relative)
+{
+    return MoveRow(relative, plan.source, plan.target);
+}
+
+std::wstring OnSourceSide(const TreePlan& plan, const std::wstring& relative)
+{
+    return MoveRow(relative, plan.target, plan.source);
 }
 
 }  // namespace qf::test

@@ -70,5 +70,7 @@ bool RemoveTrees(const std::wstring& directory, const std::vector<std::wstring>&
 std::wstring FollowLinks(const TreePlan& plan, std::wstring relative);
 // A path under the source row seen under the target row instead; others unchanged.
 std::wstring OnTargetSide(const TreePlan& plan, const std::wstring& relative);
+// The other way: a path under the target row seen under the source row; others unchanged.
+std::wstring OnSourceSide(const TreePlan& plan, const std::wstring& relative);
 
 }  // namespace qf::test

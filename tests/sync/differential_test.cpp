@@ -371,7 +371,12 @@ std::vector<std::string> Compare(const TreePlan& plan, const Snapshot& engine, c
             problems.push_back(Narrow(path) + ": torn, holds " + Describe(plan, got));
             continue;
         }
-        if (got == expected || changed.count(Lower(path)) || states.count({expected, got}) || told.Covers(path))
+        // So may a file whose source, by whatever way the links lead there, changed: or whose
+        // name differs from a changed one's only in case, since a twin removed or added meanwhile
+        // decides whether this one is backed up.
+        const bool sourceChanged = changed.count(qf::test::FollowLinks(plan, qf::test::OnSourceSide(plan, path)));
+        if (got == expected || changed.count(Lower(path)) || sourceChanged || states.count({expected, got}) ||
+            told.Covers(path))
             continue;
         // Content a told place never received cannot be carried on from it: there the file
         // keeps what it held before the pass.
@@ -412,6 +417,13 @@ void PrintPlan(const TreePlan& plan, const std::vector<std::pair<bool, std::wstr
         std::cout << "  link " << Narrow(link.path) << " -> " << Narrow(link.to) << "\n";
     for (const std::wstring& held : plan.held)
         std::cout << "  held " << Narrow(held) << "\n";
+    for (const qf::test::PlannedChange& change : plan.changes) {
+        static const char* const kinds[] = {"rewrites", "removes", "tears"};
+        std::cout << "  change before " << Narrow(change.trigger) << " " << kinds[static_cast<int>(change.kind)];
+        for (const std::wstring& subject : change.subjects)
+            std::cout << " " << Narrow(subject);
+        std::cout << "\n";
+    }
     for (const auto& [directory, path] : engineTold)
         std::cout << "  told " << (directory ? "directory " : "file ") << Narrow(path) << "\n";
     std::cout << std::flush;
