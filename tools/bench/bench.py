@@ -158,19 +158,22 @@ class Bench:
         program's net time is what it measured from inside, or else its wall time less the
         start-up median."""
         runs = []
-        wine = command[0] == self.wine_run
         for index in range(self.options.runs + 1):
-            if prepare:
-                prepare()
-            os.sync()
-            result = self.run(command, shell)
-            if result.inner is not None:
-                result.net = result.inner
-            elif wine:
-                result.net = max(0.0, result.wall - self.startup)
+            result = self.timed_once(command, prepare, shell)
             if index > 0:
                 runs.append(result)
         return runs
+
+    def timed_once(self, command, prepare=None, shell=False):
+        if prepare:
+            prepare()
+        os.sync()
+        result = self.run(command, shell)
+        if result.inner is not None:
+            result.net = result.inner
+        elif command[0] == self.wine_run:
+            result.net = max(0.0, result.wall - self.startup)
+        return result
 
     def measure_beside(self, command, other, prepare=None):
         """Two programs timed in turns, the one that goes first changing every round, so that
@@ -182,11 +185,7 @@ class Bench:
         for index in range(rounds + 1):
             order = ((command, mine), (other, theirs)) if index % 2 == 0 else ((other, theirs), (command, mine))
             for each, runs in order:
-                if prepare:
-                    prepare()
-                os.sync()
-                result = self.run(each)
-                result.net = result.inner if result.inner is not None else max(0.0, result.wall - self.startup)
+                result = self.timed_once(each, prepare)
                 if index > 0:
                     runs.append(result)
         return mine, theirs
